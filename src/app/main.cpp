@@ -1,0 +1,56 @@
+// Start-up and shutdown of the wizard.
+#include <curl/curl.h>
+
+#include <iostream>
+
+#include "app/process_objects.h"
+#include "app/widgets.h"
+
+// Hands over from the splash to the main window; the hold keeps the application from
+// quitting in the moment it has no window.
+static bool on_timeout()
+{
+    app->hold();
+    window_splash->hide();
+    app->remove_window(*window_splash);
+    app->add_window(*window_main);
+    window_main->show();
+    app->release();
+    return false;
+}
+
+static constexpr unsigned int kSplashMilliseconds = 3000;
+
+int main(int /*argc*/, char* /*argv*/[])
+{
+    auto builder = Gtk::Builder::create();
+    try {
+        builder->add_from_resource(kDefinitionResource);
+    } catch (const Glib::FileError& ex) {
+        std::cerr << "FileError: " << ex.what() << std::endl;
+        return 1;
+    } catch (const Glib::MarkupError& ex) {
+        std::cerr << "MarkupError: " << ex.what() << std::endl;
+        return 1;
+    } catch (const Gtk::BuilderError& ex) {
+        std::cerr << "BuilderError: " << ex.what() << std::endl;
+        return 1;
+    } catch (const Gio::ResourceError& ex) {
+        std::cerr << "ResourceError: " << ex.what() << std::endl;
+        return 1;
+    }
+
+    fill_registry(builder);
+    prepare_widgets();
+
+    if (window_main) {
+    }
+
+    Glib::signal_timeout().connect(sigc::ptr_fun(&on_timeout), kSplashMilliseconds);
+    app->run(*window_splash);
+
+    delete window_splash;
+    delete window_main;
+    curl_global_cleanup();
+    return 0;
+}

@@ -1,0 +1,19 @@
+// Column record of the camera list; its order is the column order of the list store "store".
+#pragma once
+
+#include <gtkmm/treemodelcolumn.h>
+
+class CameraModelColumns : public Gtk::TreeModelColumnRecord {
+public:
+    CameraModelColumns();
+
+    Gtk::TreeModelColumn<unsigned int> c1;        // "#": row number, 1 for the first row of a scan
+    Gtk::TreeModelColumn<Glib::ustring> model;
+    Gtk::TreeModelColumn<Glib::ustring> status;   // "Connected", "Need Password" or "Not Connected"
+    Gtk::TreeModelColumn<Glib::ustring> Mode;     // "Static" or "DHCP"
+    Gtk::TreeModelColumn<Glib::ustring> IP;
+    Gtk::TreeModelColumn<Glib::ustring> MAC;
+    Gtk::TreeModelColumn<Glib::ustring> Firmware;
+    Gtk::TreeModelColumn<Glib::ustring> Username; // user name the camera accepted
+    Gtk::TreeModelColumn<Glib::ustring> pw;       // password the camera accepted; never shown
+};

@@ -16,7 +16,7 @@ tutorial_url="https://tutorials.velnor.example/new-system-configuration"
 
 # Splash, 1024x600 JPEG: dark blue to graphite, product name in the middle.
 convert -size 1024x600 gradient:'#0d2340'-'#23272e' \
-    -fill '#3a7bd5' -draw 'rectangle 312,352 712,355' \
+    -fill '#3a7bd5' -draw 'rectangle 312,372 712,375' \
     -font "$font_bold" -pointsize 64 -fill '#f2f4f7' \
     -gravity center -annotate +0-40 'Velnor' \
     -font "$font" -pointsize 30 -fill '#b8c4d6' \
@@ -27,7 +27,7 @@ convert -size 1024x600 gradient:'#0d2340'-'#23272e' \
 
 # Title, 210x38 PNG with alpha: the product name on a transparent ground.
 convert -size 210x38 xc:none \
-    -font "$font_bold" -pointsize 15 -fill '#1f4e8c' \
+    -font "$font_bold" -pointsize 13 -fill '#1f4e8c' \
     -gravity center -annotate +0+0 'Velnor Configuration Tool' \
     -strip PNG32:"$out/Velnor-Configuration-Tool.png"
 

@@ -3,8 +3,11 @@
 
 #include <iostream>
 
+#include "app/navigation.h"
 #include "app/process_objects.h"
 #include "app/widgets.h"
+#include "network/NetworkConfig.h"
+#include "network/dhcp_page.h"
 
 // Hands over from the splash to the main window; the hold keeps the application from
 // quitting in the moment it has no window.
@@ -43,7 +46,24 @@ int main(int /*argc*/, char* /*argv*/[])
     fill_registry(builder);
     prepare_widgets();
 
+    NetworkConfig networkConfig("eth1", "eth0");
+    init_dhcp(networkConfig);
+    init_networkConfig(networkConfig);
+    init_label_menu();
+
     if (window_main) {
+        window_main->signal_delete_event().connect(sigc::ptr_fun(&on_window_main_destroy_event));
+        button_back->signal_clicked().connect(
+            sigc::bind(sigc::ptr_fun(&on_button_back_clicked), networkConfig));
+        button_apply->signal_clicked().connect(
+            sigc::bind(sigc::ptr_fun(&on_button_apply_clicked), networkConfig));
+        button_apply_no->signal_clicked().connect(sigc::ptr_fun(&on_button_apply_no_clicked));
+        button_apply_yes->signal_clicked().connect(
+            sigc::bind(sigc::ptr_fun(&on_button_apply_yes_clicked), networkConfig));
+        button_quit_no->signal_clicked().connect(sigc::ptr_fun(&on_button_quit_no_clicked));
+        button_quit_yes->signal_clicked().connect(sigc::ptr_fun(&on_button_quit_yes_clicked));
+        switch_dhcp->property_active().signal_changed().connect(
+            sigc::ptr_fun(&on_switch_dhcp_state_set));
     }
 
     Glib::signal_timeout().connect(sigc::ptr_fun(&on_timeout), kSplashMilliseconds);

@@ -1,0 +1,132 @@
+#include "app/navigation.h"
+
+#include <iostream>
+
+#include "app/process_objects.h"
+#include "app/widgets.h"
+#include "network/dhcp_page.h"
+
+namespace {
+
+constexpr const char* kHighlight = "#f5f579790000";
+constexpr const char* kPlain = "#ffffff";
+
+void colourHeader(const char* network, const char* cameras)
+{
+    label_menu2->override_color(Gdk::RGBA(network), Gtk::STATE_FLAG_NORMAL);
+    label_menu3->override_color(Gdk::RGBA(cameras), Gtk::STATE_FLAG_NORMAL);
+}
+
+}  // namespace
+
+void init_label_menu()
+{
+    colourHeader(kPlain, kPlain);
+    firstPage = true;
+}
+
+void change_label_menu(Gtk::Widget* page, NetworkConfig& /*nc*/)
+{
+    const int index = stack_main->child_property_position(*page);
+    button_apply->set_visible(true);
+    firstPage = false;
+    finalPage = false;
+    switch (index) {
+    case kWelcomePage:
+        button_back->set_sensitive(false);
+        colourHeader(kPlain, kPlain);
+        firstPage = true;
+        break;
+    case kNetworkPage:
+        colourHeader(kHighlight, kPlain);
+        break;
+    case kCameraPage:
+        colourHeader(kPlain, kHighlight);
+        // The camera page's entry sequence (apply DHCP, service, PoE power cycle, scan) goes here.
+        break;
+    case kFinalPage:
+        colourHeader(kPlain, kPlain);
+        finalPage = true;
+        break;
+    default:
+        break;
+    }
+}
+
+void on_button_apply_clicked(NetworkConfig& nc)
+{
+    if (firstPage) {
+        on_button_apply_yes_clicked(nc);
+        return;
+    }
+    // Its buttons act through their own handlers and hide it, which ends the run.
+    dialog_apply->run();
+}
+
+void on_button_apply_yes_clicked(NetworkConfig& nc)
+{
+    dialog_apply->hide();
+    if (finalPage) {
+        // With no window left the application ends.
+        window_main->hide();
+        return;
+    }
+
+    const std::vector<Gtk::Widget*> pages = stack_main->get_children();
+    const Gtk::Widget* current = stack_main->get_visible_child();
+    std::size_t index = 0;
+    while (index < pages.size() && pages[index] != current)
+        ++index;
+    const std::size_t target = index + 1;
+    if (target >= pages.size())
+        return;
+
+    if (target == kCameraPage) {
+        if (!validateDhcpSettings()) {
+            std::cout << "---Invalid dhcp" << std::endl;
+            return;
+        }
+        std::cout << "---Valid dhcp" << std::endl;
+    }
+    stack_main->set_visible_child(*pages[target]);
+    button_back->set_sensitive(true);
+    change_label_menu(pages[target], nc);
+}
+
+void on_button_apply_no_clicked()
+{
+    dialog_apply->hide();
+}
+
+void on_button_back_clicked(NetworkConfig& nc)
+{
+    const std::vector<Gtk::Widget*> pages = stack_main->get_children();
+    const Gtk::Widget* current = stack_main->get_visible_child();
+    std::size_t index = 0;
+    while (index < pages.size() && pages[index] != current)
+        ++index;
+    if (index == 0 || index >= pages.size())
+        return;
+    Gtk::Widget* previous = pages[index - 1];
+    stack_main->set_visible_child(*previous);
+    change_label_menu(previous, nc);
+}
+
+bool on_window_main_destroy_event(GdkEventAny* /*event*/)
+{
+    dialog_quit->run();
+    std::cout << "Exiting..." << std::endl;
+    // The window is closed only by Yes in the dialog, never by the toolkit itself.
+    return true;
+}
+
+void on_button_quit_no_clicked()
+{
+    dialog_quit->hide();
+}
+
+void on_button_quit_yes_clicked()
+{
+    dialog_quit->hide();
+    window_main->hide();
+}

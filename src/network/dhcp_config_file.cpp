@@ -1,0 +1,201 @@
+#include "network/dhcp_config_file.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cmath>
+#include <cstring>
+#include <iostream>
+#include <sstream>
+#include <stdexcept>
+#include <vector>
+
+#include "network/file_descriptor.h"
+#include "utils/address.h"
+
+namespace {
+
+constexpr long long kSecondsPerHour = 3600;
+constexpr double kLeaseHoursFloor = 120;
+constexpr double kUsersFloor = 50;
+constexpr mode_t kNewFileMode = 0644;
+constexpr const char* kNoDnsServer = "0.0.0.0";
+
+long long wholePart(double value)
+{
+    return static_cast<long long>(std::trunc(value));
+}
+
+std::string dnsServers(const DhcpSettings& settings)
+{
+    std::string servers = kNoDnsServer;
+    if (Utils::validateIpAddress(settings.primaryDns))
+        servers = settings.primaryDns;
+    if (Utils::validateIpAddress(settings.secondaryDns))
+        servers += ", " + settings.secondaryDns;
+    return servers;
+}
+
+void removeAll(std::string& word, char c)
+{
+    word.erase(std::remove(word.begin(), word.end(), c), word.end());
+}
+
+// The leading number of a word such as "7200;"; nothing when it does not begin with one.
+std::optional<double> leadingNumber(const std::string& word)
+{
+    try {
+        const double value = std::stod(word);
+        if (std::isfinite(value))
+            return value;
+    } catch (const std::invalid_argument&) {
+    } catch (const std::out_of_range&) {
+    }
+    std::cout << "Could not convert DHCP string to double" << std::endl;
+    return std::nullopt;
+}
+
+std::string errorText(int error)
+{
+    return std::strerror(error);
+}
+
+bool failed(const std::string& path, const std::string& reason)
+{
+    std::cout << "Failed to write " << path << ": " << reason << std::endl;
+    return false;
+}
+
+bool writeAll(int fd, const std::string& text)
+{
+    const char* data = text.data();
+    std::size_t left = text.size();
+    while (left > 0) {
+        const ssize_t written = ::write(fd, data, left);
+        if (written < 0) {
+            if (errno == EINTR)
+                continue;
+            return false;
+        }
+        data += written;
+        left -= static_cast<std::size_t>(written);
+    }
+    return true;
+}
+
+std::string folderOf(const std::string& path)
+{
+    const auto slash = path.rfind('/');
+    if (slash == std::string::npos)
+        return ".";
+    return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+}  // namespace
+
+std::string formatDhcpConfig(const DhcpSettings& settings)
+{
+    std::vector<int> octets;
+    Utils::getOctetsIP(settings.cameraAddress, octets);
+    const std::string subnet = Utils::validateIpAddress(settings.shownCameraAddress)
+                                   ? Utils::calculateDhcpSubnet(settings.cameraAddress)
+                                   : std::string();
+    const long long leaseSeconds = wholePart(settings.leaseHours) * kSecondsPerHour;
+
+    std::ostringstream text;
+    text << "class \"limited-1\" {\n"
+         << "  lease limit " << wholePart(settings.users) << ";\n"
+         << "}\n"
+         << "INTERFACESv4=\"eth1\";\n"
+         << "default-lease-time " << leaseSeconds << ";\n"
+         << "max-lease-time " << leaseSeconds << ";\n"
+         << "subnet " << subnet << " netmask " << Utils::calculateDhcpNetmask(octets) << " {\n"
+         << "  range " << settings.startIp << " " << settings.endIp << ";\n"
+         << "  option subnet-mask " << settings.cameraNetmask << ";\n"
+         << "  option domain-name-servers " << dnsServers(settings) << ";\n"
+         << "}\n";
+    return text.str();
+}
+
+DhcpLineValues readDhcpLine(const std::string& line)
+{
+    DhcpLineValues values;
+    if (line.empty() || line[0] == '#')
+        return values;
+
+    std::string previous;
+    std::string rangeStart;
+    bool secondServer = false;
+    std::size_t index = 0;
+    for (std::string word : Utils::split(line)) {
+        std::cout << "feat: " << word << std::endl;
+        if (previous == "default-lease-time" && index >= 1) {
+            if (const auto seconds = leadingNumber(word)) {
+                std::cout << "DEFAULT LEASE TIME: " << *seconds << std::endl;
+                values.leaseHours = std::max(*seconds / static_cast<double>(kSecondsPerHour), kLeaseHoursFloor);
+            }
+        } else if (previous == "limit" && index >= 2) {
+            if (const auto users = leadingNumber(word)) {
+                std::cout << "DEFAULT USER COUNT " << *users << std::endl;
+                values.users = std::max(*users, kUsersFloor);
+            }
+        } else if (previous == rangeStart && index >= 2) {
+            std::cout << "end: " << word << std::endl;
+            removeAll(word, ';');
+        } else if (previous == "range" && index >= 1) {
+            rangeStart = word;
+            std::cout << "start: " << word << std::endl;
+        } else if (previous == "domain-name-servers" && index >= 2) {
+            if (word.find(',') != std::string::npos) {
+                removeAll(word, ',');
+                secondServer = true;
+            }
+            // A single server still carries the statement's ";".
+            removeAll(word, ';');
+            std::cout << "dns: " << word << std::endl;
+            if (Utils::validateIpAddress(word))
+                values.primaryDns = word;
+        } else if (secondServer) {
+            removeAll(word, ';');
+            if (Utils::validateIpAddress(word))
+                values.secondaryDns = word;
+        }
+        previous = word;
+        ++index;
+    }
+    return values;
+}
+
+bool replaceFile(const std::string& path, const std::string& text)
+{
+    mode_t mode = kNewFileMode;
+    struct stat old {};
+    if (::stat(path.c_str(), &old) == 0)
+        mode = old.st_mode & 07777;
+
+    std::string temporary = path + ".XXXXXX";
+    FileDescriptor fd(::mkstemp(temporary.data()));
+    if (!fd.valid())
+        return failed(path, errorText(errno));
+
+    int error = 0;
+    if (!writeAll(fd.get(), text) || ::fchmod(fd.get(), mode) != 0 || ::fsync(fd.get()) != 0)
+        error = errno;
+    if (fd.close() != 0 && error == 0)
+        error = errno;
+    if (error == 0 && ::rename(temporary.c_str(), path.c_str()) != 0)
+        error = errno;
+    if (error != 0) {
+        ::unlink(temporary.c_str());
+        return failed(path, errorText(error));
+    }
+
+    // The rename itself reaches the disk with the folder.
+    FileDescriptor folder(::open(folderOf(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (folder.valid())
+        ::fsync(folder.get());
+    return true;
+}

@@ -6,6 +6,7 @@
 #include "app/navigation.h"
 #include "app/process_objects.h"
 #include "app/widgets.h"
+#include "discovery/poe.h"
 #include "network/NetworkConfig.h"
 #include "network/dhcp_page.h"
 
@@ -71,6 +72,7 @@ int main(int /*argc*/, char* /*argv*/[])
 
     delete window_splash;
     delete window_main;
+    throttle_switchports(1);
     curl_global_cleanup();
     return 0;
 }

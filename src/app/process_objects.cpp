@@ -1,6 +1,7 @@
 #include "app/process_objects.h"
 
 // Definition order is construction order.
+Discovery disco;
 Glib::RefPtr<Gtk::Application> app = Gtk::Application::create("org.gtkmm.example");
 CameraModelColumns m_CameraColumns;
 Glib::RefPtr<Gtk::ListStore> m_camRefTreeModel;

@@ -5,7 +5,9 @@
 #include <gtkmm.h>
 
 #include "discovery/camera_columns.h"
+#include "discovery/discovery.h"
 
+extern Discovery disco;
 extern Glib::RefPtr<Gtk::Application> app;
 extern CameraModelColumns m_CameraColumns;
 extern Glib::RefPtr<Gtk::ListStore> m_camRefTreeModel;

@@ -1,0 +1,126 @@
+#include "camera/camera_requests.h"
+
+#include <iostream>
+#include <memory>
+
+#include "camera/curlobject.h"
+#include "utils/address.h"
+
+namespace {
+
+constexpr const char* kStatusCheckPath = "/init-cgi/pw_init.cgi?msubmenu=statuscheck&action=view";
+constexpr const char* kDeviceInfoPath = "/kvt-cgi/system.cgi?msubmenu=deviceinfo&action=view";
+constexpr const char* kInterfaceViewPath = "/kvt-cgi/network.cgi?msubmenu=interface&action=view";
+constexpr const char* kDnsViewPath = "/kvt-cgi/network.cgi?msubmenu=dns&action=view";
+constexpr const char* kDnsSetPath = "/kvt-cgi/network.cgi?msubmenu=dns&action=set&PrimaryDNS=";
+constexpr const char* kInitPasswordPath =
+    "/init-cgi/pw_init.cgi?msubmenu=setinitpassword&action=set&Password=";
+constexpr const char* kChangePasswordPath = "/kvt-cgi/security.cgi?msubmenu=users&action=update&Index=";
+constexpr const char* kSetDhcpPath = "/kvt-cgi/network.cgi?msubmenu=interface&action=set&IPv4Type=DHCP";
+constexpr const char* kSetStaticPath =
+    "/kvt-cgi/network.cgi?msubmenu=interface&action=set&IPv4Type=Manual&IPv4Address=";
+
+constexpr const char* kFactoryStateMark = "Initialized=False";
+constexpr const char* kAdminUser = "admin";
+
+// Runs one request on a fresh transport, keeps what it answered and releases the transport.
+corvexPacket perform(std::unique_ptr<CurlObject> transport, const char* failureTrace = nullptr)
+{
+    corvexPacket packet;
+    if (transport->Get()) {
+        packet.body = transport->GetResponseBody();
+        packet.code = transport->GetResponseCode();
+        std::cout << "/////////////header/////////: " << packet.code << std::endl;
+        std::cout << "readbuf: " << packet.body << std::endl;
+    } else {
+        if (failureTrace != nullptr)
+            std::cout << failureTrace << packet.code << std::endl;
+        std::cout << transport->GetLastError() << std::endl;
+    }
+    return packet;
+}
+
+corvexPacket request(const std::string& url, const std::string& user, const std::string& password)
+{
+    return perform(std::make_unique<CurlObject>(url, user, password));
+}
+
+}  // namespace
+
+bool isAuthorized(int64_t code)
+{
+    return code == 200;
+}
+
+std::string getStatus(const std::string& address)
+{
+    const corvexPacket packet = request(address + kStatusCheckPath, "", "");
+    if (packet.body.find(kFactoryStateMark) != std::string::npos)
+        return "Need Password";
+    return "Not Connected";
+}
+
+corvexPacket getCorvexData(int mode, const Glib::ustring& address, const Glib::ustring& user,
+                           const Glib::ustring& password)
+{
+    const char* path = nullptr;
+    if (mode == kDeviceInfoView)
+        path = kDeviceInfoPath;
+    else if (mode == kInterfaceView)
+        path = kInterfaceViewPath;
+    else
+        return corvexPacket{};  // no such view: nothing is sent
+    return request(address.raw() + path, user.raw(), password.raw());
+}
+
+corvexPacket getCorvexDNS(const Glib::ustring& address, const Glib::ustring& user,
+                          const Glib::ustring& password)
+{
+    return request(address.raw() + kDnsViewPath, user.raw(), password.raw());
+}
+
+corvexPacket setCorvexDNS(const Glib::ustring& address, const Glib::ustring& user,
+                          const Glib::ustring& password, const Glib::ustring& dns)
+{
+    return request(address.raw() + kDnsSetPath + dns.raw(), user.raw(), password.raw());
+}
+
+corvexPacket postCorvexSetPassword(const Glib::ustring& address, const Glib::ustring& newPassword)
+{
+    std::cout << "CHANGE PW REQ------" << std::endl;
+    return perform(std::make_unique<CurlObject>(address.raw() + kInitPasswordPath, "", "",
+                                                newPassword.raw()));
+}
+
+corvexPacket postCorvexChangePassword(const Glib::ustring& address, const Glib::ustring& userId,
+                                      const Glib::ustring& currentPassword,
+                                      const Glib::ustring& newPassword)
+{
+    const std::string index = userId.raw() == kAdminUser ? "0" : "1";
+    // Encoded like the password, so an ID holding "&" or "=" cannot add or change query fields.
+    const std::string url = address.raw() + kChangePasswordPath + index + "&UserID=" +
+                            percentEncode(userId.raw()) + "&Password=";
+
+    std::cout << "CHANGE PW REQ------" << std::endl;
+    corvexPacket packet = perform(std::make_unique<CurlObject>(url, userId.raw(), currentPassword.raw(),
+                                                               newPassword.raw()),
+                                  "change pw error: ");
+    std::cout << "/////////////-----END------///////// " << std::endl;
+    return packet;
+}
+
+corvexPacket postCorvexSetDhcp(const Glib::ustring& address, const Glib::ustring& user,
+                               const Glib::ustring& password)
+{
+    return request(address.raw() + kSetDhcpPath, user.raw(), password.raw());
+}
+
+corvexPacket postCorvexSetStatic(const Glib::ustring& address, const Glib::ustring& user,
+                                 const Glib::ustring& password, const Glib::ustring& staticAddress,
+                                 const std::string& gateway, const std::string& mask)
+{
+    const std::string url = address.raw() + kSetStaticPath + staticAddress.raw() +
+                            "&IPv4PrefixLength=" + Utils::calculatePrefix(mask) +
+                            "&IPv4Gateway=" + gateway;
+    return request(url, user.raw(), password.raw());
+}

@@ -1,0 +1,60 @@
+// One HTTP GET to a camera with digest authentication: created for one request, then destroyed.
+#pragma once
+
+#include <curl/curl.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+// Percent-encodes every byte but ASCII letters, digits and "-", ".", "_", "~".
+std::string percentEncode(const std::string& text);
+
+class CurlObject {
+public:
+    CurlObject(const std::string& url, const std::string& user, const std::string& password);
+    // Appends the data, percent-encoded, to the URL; the data is a password and never traced.
+    CurlObject(const std::string& url, const std::string& user, const std::string& password,
+               const std::string& data);
+    virtual ~CurlObject() = default;
+
+    CurlObject(const CurlObject&) = delete;
+    CurlObject& operator=(const CurlObject&) = delete;
+
+    std::string EncodeData(std::string text);
+
+    // True when the transfer completed, whatever the HTTP status.
+    bool Get();
+
+    std::string GetLastError() const;
+    std::string GetResponseBody() const { return mResponseBody; }
+    std::string GetResponseHeader() const { return mResponseHeader; }
+    int64_t GetResponseCode() const { return mResponseCode; }
+
+    // Appends size * count bytes to target; with no target it takes nothing, which aborts.
+    static std::size_t StringWriter(char* data, std::size_t size, std::size_t count, std::string* target);
+
+    // No camera answer comes near this; more than this in body and headers stops the transfer.
+    static constexpr std::size_t kMaxAnswerBytes = 1024 * 1024;
+
+private:
+    struct CurlCleanup {
+        void operator()(CURL* curl) const { curl_easy_cleanup(curl); }
+    };
+
+    void SetDefaultCurlOptions();
+    std::size_t Collect(char* data, std::size_t size, std::size_t count, std::string* target);
+    static std::size_t BodyWriter(char* data, std::size_t size, std::size_t count, void* self);
+    static std::size_t HeaderWriter(char* data, std::size_t size, std::size_t count, void* self);
+
+    std::unique_ptr<CURL, CurlCleanup> mCurl;
+    char mErrorBuffer[CURL_ERROR_SIZE];
+    std::string mUrl;
+    std::string mAuth;
+    std::string mResponseBody;
+    std::string mResponseHeader;
+    int64_t mResponseCode = 0;
+    std::size_t mReceivedBytes = 0;
+    bool mTooLarge = false;
+};

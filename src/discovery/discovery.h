@@ -1,0 +1,25 @@
+// Finding the cameras: one UDP broadcast request, one fixed-size reply from each camera.
+#pragma once
+
+#include <string>
+
+#include "discovery/unique_fd.h"
+
+// Sockets of the scan in progress; replaced when a scan opens them, closed when it ends.
+extern UniqueFd send_socket_;
+extern UniqueFd recv_socket_;
+
+class Discovery {
+public:
+    Discovery() = default;
+    virtual ~Discovery() = default;
+
+    // The address is not used: replies are taken on every local address.
+    bool OpenSocket(const char* address);
+    // Opens the sockets and sends the request once to the broadcast address, port 7701.
+    void SendBroadcastPacket(const char* address);
+    // Decodes the next reply into the outputs; false once nothing has arrived for 4 s.
+    bool ReceiveDiscoveryMessage(std::string& model, std::string& status, std::string& mode,
+                                 std::string& ip, std::string& mac, std::string& firmware);
+    void CloseSocket();
+};

@@ -1,0 +1,44 @@
+#include "discovery/poe.h"
+
+#include <fcntl.h>
+#include <sys/ioctl.h>
+
+#include <cstdint>
+#include <iostream>
+
+#include "discovery/unique_fd.h"
+
+namespace {
+
+constexpr const char* kPoeDevice = "/dev/poe";
+constexpr int kPortCount = 16;
+
+// What the driver reads for one port: port first, then state, 8 bytes in all.
+struct PortRequest {
+    int32_t port;
+    int32_t state;
+};
+static_assert(sizeof(PortRequest) == 8, "the driver expects 8 bytes");
+
+// Read-write request of type 1, number 0, carrying one PortRequest.
+constexpr unsigned long kSetPortRequest = _IOWR(1, 0, PortRequest);
+static_assert(kSetPortRequest == 0xC0080100, "request number of the driver");
+
+}  // namespace
+
+void throttle_switchports(int state)
+{
+    if (state > 1)
+        return;
+
+    UniqueFd device(open(kPoeDevice, O_RDWR));
+    std::cout << "fd: " << device.get() << std::endl;
+    std::cout << "cmd: " << static_cast<int32_t>(kSetPortRequest) << std::endl;
+
+    // A port the driver refuses is traced and the others are still set.
+    for (int32_t port = 0; port < kPortCount; ++port) {
+        PortRequest request{port, state};
+        const int ret = ioctl(device.get(), kSetPortRequest, &request);
+        std::cout << "ret: " << ret << std::endl;
+    }
+}

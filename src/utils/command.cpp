@@ -1,0 +1,72 @@
+#include "utils/command.h"
+
+#include <sys/wait.h>
+#include <uuid/uuid.h>
+
+#include <cstdio>
+#include <ctime>
+#include <memory>
+#include <stdexcept>
+
+namespace Utils {
+
+namespace {
+
+constexpr std::size_t kReadChunk = 256;
+constexpr std::size_t kUuidTextSize = 37;  // 36 characters and the NUL
+
+struct PipeCloser {
+    void operator()(FILE* pipe) const { pclose(pipe); }
+};
+using Pipe = std::unique_ptr<FILE, PipeCloser>;
+
+}  // namespace
+
+std::string execCommand(std::string command, int& exitCode)
+{
+    exitCode = 0;
+    Pipe pipe(popen(command.c_str(), "r"));
+    if (!pipe)
+        throw std::runtime_error("Cannot open pipe");
+
+    std::string result;
+    char buffer[kReadChunk];
+    std::size_t count;
+    while ((count = std::fread(buffer, 1, sizeof buffer, pipe.get())) > 0)
+        result.append(buffer, count);
+
+    // pclose waits for the command; only a normal exit carries a status worth reporting.
+    const int status = pclose(pipe.release());
+    if (status != -1 && WIFEXITED(status))
+        exitCode = WEXITSTATUS(status);
+    return result;
+}
+
+std::string generate_uuid_v4()
+{
+    uuid_t uuid;
+    uuid_generate_time_safe(uuid);
+    char text[kUuidTextSize];
+    uuid_unparse_lower(uuid, text);
+    std::printf("generate uuid=%s\n", text);
+    std::fflush(stdout);
+    return text;
+}
+
+void setTime()
+{
+    std::tm local{};
+    local.tm_year = 120;  // 2020
+    local.tm_mon = 6;     // July
+    local.tm_mday = 13;
+    local.tm_hour = 6;
+    local.tm_min = 2;
+    local.tm_sec = 30;
+    const std::time_t instant = std::mktime(&local);
+    if (instant == static_cast<std::time_t>(-1))
+        return;
+    const timespec clock{instant, 0};
+    clock_settime(CLOCK_REALTIME, &clock);
+}
+
+}  // namespace Utils

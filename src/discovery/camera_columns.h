@@ -7,7 +7,7 @@ class CameraModelColumns : public Gtk::TreeModelColumnRecord {
 public:
     CameraModelColumns();
 
-    Gtk::TreeModelColumn<unsigned int> c1;        // "#": row number, 1 for the first row of a scan
+    Gtk::TreeModelColumn<int> c1;  // "#": row number, 1 for the first row; int like the store column, so it reads back
     Gtk::TreeModelColumn<Glib::ustring> model;
     Gtk::TreeModelColumn<Glib::ustring> status;   // "Connected", "Need Password" or "Not Connected"
     Gtk::TreeModelColumn<Glib::ustring> Mode;     // "Static" or "DHCP"

@@ -1,0 +1,301 @@
+// The configuration file's text, the reader's rules for one line, and replacing the file.
+#include <gtest/gtest.h>
+#include <dirent.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <fstream>
+#include <iterator>
+#include <map>
+#include <sstream>
+
+#include "capture_stdout.h"
+#include "dhcpd_check.h"
+#include "network/dhcp_config_file.h"
+
+namespace {
+
+// Camera interface 192.168.1.1/24, 16 clients, 48 hours, pool .100 to .200, two DNS servers.
+DhcpSettings workedExample()
+{
+    DhcpSettings settings;
+    settings.users = 16;
+    settings.leaseHours = 48;
+    settings.startIp = "192.168.1.100";
+    settings.endIp = "192.168.1.200";
+    settings.primaryDns = "8.8.8.8";
+    settings.secondaryDns = "8.8.4.4";
+    settings.cameraAddress = "192.168.1.1";
+    settings.cameraNetmask = "255.255.255.0";
+    settings.shownCameraAddress = "192.168.1.1";
+    return settings;
+}
+
+const char* const kWorkedExampleText =
+    "class \"limited-1\" {\n"
+    "  lease limit 16;\n"
+    "}\n"
+    "INTERFACESv4=\"eth1\";\n"
+    "default-lease-time 172800;\n"
+    "max-lease-time 172800;\n"
+    "subnet 192.168.1.0 netmask 255.255.255.0 {\n"
+    "  range 192.168.1.100 192.168.1.200;\n"
+    "  option subnet-mask 255.255.255.0;\n"
+    "  option domain-name-servers 8.8.8.8, 8.8.4.4;\n"
+    "}\n";
+
+std::vector<std::string> linesOf(const std::string& text)
+{
+    std::vector<std::string> lines;
+    std::istringstream stream(text);
+    for (std::string line; std::getline(stream, line);)
+        lines.push_back(line);
+    return lines;
+}
+
+TEST(DhcpConfigText, WorkedExampleByteForByteAndAcceptedByDhcpd)
+{
+    const std::string text = formatDhcpConfig(workedExample());
+    EXPECT_EQ(text, kWorkedExampleText);
+    const DhcpdVerdict verdict = dhcpdCheckText(text);
+    EXPECT_EQ(verdict.status, 0) << verdict.output;
+}
+
+struct TextCase {
+    const char* name;
+    void (*change)(DhcpSettings&);
+    std::map<int, std::string> lines;  // line number (from 1) and its expected text
+    bool dhcpdAccepts;
+};
+
+const TextCase kTextCases[] = {
+    {"SpinValuesTruncatedNotRounded",
+     [](DhcpSettings& s) { s.users = 16.9; s.leaseHours = 48.9; },
+     {{2, "  lease limit 16;"}, {5, "default-lease-time 172800;"}, {6, "max-lease-time 172800;"}},
+     true},
+    {"OneDnsServer", [](DhcpSettings& s) { s.secondaryDns = ""; },
+     {{10, "  option domain-name-servers 8.8.8.8;"}}, true},
+    {"NoDnsServer", [](DhcpSettings& s) { s.primaryDns = ""; s.secondaryDns = ""; },
+     {{10, "  option domain-name-servers 0.0.0.0;"}}, true},
+    {"InvalidDnsServersCountAsNone", [](DhcpSettings& s) { s.primaryDns = "8.8.8"; s.secondaryDns = " "; },
+     {{10, "  option domain-name-servers 0.0.0.0;"}}, true},
+    {"OnlySecondaryDnsServer", [](DhcpSettings& s) { s.primaryDns = ""; },
+     {{10, "  option domain-name-servers 0.0.0.0, 8.8.4.4;"}}, true},
+    {"ClassANetworkKeepsTheRealMaskInTheOption",
+     [](DhcpSettings& s) {
+         s.cameraAddress = s.shownCameraAddress = "10.1.2.3";
+         s.cameraNetmask = "255.255.0.0";
+         s.startIp = "10.1.2.100";
+         s.endIp = "10.1.2.200";
+     },
+     {{7, "subnet 10.0.0.0 netmask 255.0.0.0 {"},
+      {8, "  range 10.1.2.100 10.1.2.200;"},
+      {9, "  option subnet-mask 255.255.0.0;"}},
+     true},
+    {"ClassBNetwork",
+     [](DhcpSettings& s) {
+         s.cameraAddress = s.shownCameraAddress = "172.16.5.1";
+         s.startIp = "172.16.5.100";
+         s.endIp = "172.16.5.200";
+     },
+     {{7, "subnet 172.16.0.0 netmask 255.255.0.0 {"}, {8, "  range 172.16.5.100 172.16.5.200;"}},
+     true},
+    {"ShownAddressNotAnAddressLeavesTheSubnetOut",
+     [](DhcpSettings& s) { s.shownCameraAddress = "none"; },
+     {{7, "subnet  netmask 255.255.255.0 {"}}, false},
+    {"ZeroClientsAndZeroHours", [](DhcpSettings& s) { s.users = 0; s.leaseHours = 0; },
+     {{2, "  lease limit 0;"}, {5, "default-lease-time 0;"}, {6, "max-lease-time 0;"}}, true},
+};
+
+void PrintTo(const TextCase& c, std::ostream* os) { *os << c.name; }
+
+class DhcpConfigTextTest : public ::testing::TestWithParam<TextCase> {};
+
+TEST_P(DhcpConfigTextTest, LinesDifferFromTheWorkedExampleOnlyAsExpected)
+{
+    DhcpSettings settings = workedExample();
+    GetParam().change(settings);
+    const std::string text = formatDhcpConfig(settings);
+
+    const std::vector<std::string> expected = linesOf(kWorkedExampleText);
+    const std::vector<std::string> actual = linesOf(text);
+    ASSERT_EQ(actual.size(), 11u);
+    for (int number = 1; number <= 11; ++number) {
+        const auto changed = GetParam().lines.find(number);
+        EXPECT_EQ(actual[number - 1],
+                  changed != GetParam().lines.end() ? changed->second : expected[number - 1])
+            << "line " << number;
+    }
+    if (GetParam().dhcpdAccepts) {
+        const DhcpdVerdict verdict = dhcpdCheckText(text);
+        EXPECT_EQ(verdict.status, 0) << verdict.output;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Variants, DhcpConfigTextTest, ::testing::ValuesIn(kTextCases),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST(DhcpConfigText, CameraInterfaceWithoutAddressThrowsBeforeAnythingIsWritten)
+{
+    DhcpSettings settings = workedExample();
+    settings.cameraAddress = "";
+    settings.shownCameraAddress = "0.0.0.0";
+    EXPECT_THROW(formatDhcpConfig(settings), std::invalid_argument);
+}
+
+struct LineCase {
+    const char* name;
+    const char* line;
+    DhcpLineValues expected;
+    const char* trace;  // a line the reader must trace, or nullptr
+};
+
+DhcpLineValues lease(double hours) { DhcpLineValues v; v.leaseHours = hours; return v; }
+DhcpLineValues users(double count) { DhcpLineValues v; v.users = count; return v; }
+DhcpLineValues dns(std::optional<std::string> primary, std::optional<std::string> secondary)
+{
+    DhcpLineValues v;
+    v.primaryDns = std::move(primary);
+    v.secondaryDns = std::move(secondary);
+    return v;
+}
+
+const LineCase kLineCases[] = {
+    {"LeaseBelowTheFloor", "default-lease-time 600;", lease(120), "DEFAULT LEASE TIME: 600"},
+    {"LeaseWrittenByTheWizard", "default-lease-time 172800;", lease(120), nullptr},
+    {"LeaseAboveTheFloor", "default-lease-time 864000;", lease(240), nullptr},
+    {"LeaseNotANumber", "default-lease-time abc;", {}, "Could not convert DHCP string to double"},
+    {"LeaseTooLargeForADouble", "default-lease-time 1e999;", {},
+     "Could not convert DHCP string to double"},
+    {"MaxLeaseNotRead", "max-lease-time 7200;", {}, nullptr},
+    {"UsersAboveTheFloor", "  lease limit 80;", users(80), "DEFAULT USER COUNT 80"},
+    {"UsersBelowTheFloor", "  lease limit 16;", users(50), nullptr},
+    {"UsersFloorIsNoCeiling", "  lease limit 500;", users(500), nullptr},
+    {"LimitAsSecondWordNotRead", "limit 80;", {}, nullptr},
+    {"UsersNotANumber", "  lease limit many;", {}, "Could not convert DHCP string to double"},
+    {"IndentedCommentIsRead", "  # default-lease-time 7200;", lease(120), nullptr},
+    {"CommentSkipped", "# default-lease-time 7200;", {}, nullptr},
+    {"EmptyLineSkipped", "", {}, nullptr},
+    {"PoolRecognisedNotShown", "  range 192.168.1.100 192.168.1.200;", {}, "end: 192.168.1.200;"},
+    {"TwoDnsServers", "  option domain-name-servers 8.8.8.8, 8.8.4.4;", dns("8.8.8.8", "8.8.4.4"),
+     "dns: 8.8.8.8"},
+    {"OneDnsServer", "  option domain-name-servers 8.8.8.8;", dns("8.8.8.8", std::nullopt),
+     "dns: 8.8.8.8"},
+    {"NoDnsServerWritten", "  option domain-name-servers 0.0.0.0;", dns("0.0.0.0", std::nullopt),
+     nullptr},
+    {"OnlySecondaryWritten", "  option domain-name-servers 0.0.0.0, 8.8.4.4;",
+     dns("0.0.0.0", "8.8.4.4"), nullptr},
+    {"ThreeDnsServersMiddleKeepsItsComma",
+     "  option domain-name-servers 1.1.1.1, 2.2.2.2, 3.3.3.3;", dns("1.1.1.1", "3.3.3.3"), nullptr},
+    {"InvalidDnsServer", "  option domain-name-servers 8.8.8;", {}, nullptr},
+};
+
+void PrintTo(const LineCase& c, std::ostream* os) { *os << c.name; }
+
+class DhcpLineTest : public ::testing::TestWithParam<LineCase> {};
+
+TEST_P(DhcpLineTest, SetsWhatTheRulesSay)
+{
+    CaptureStdout out;
+    const DhcpLineValues values = readDhcpLine(GetParam().line);
+    const DhcpLineValues& expected = GetParam().expected;
+    EXPECT_EQ(values.leaseHours, expected.leaseHours);
+    EXPECT_EQ(values.users, expected.users);
+    EXPECT_EQ(values.primaryDns, expected.primaryDns);
+    EXPECT_EQ(values.secondaryDns, expected.secondaryDns);
+    if (GetParam().trace)
+        EXPECT_TRUE(out.contains(GetParam().trace)) << out.text();
+}
+
+INSTANTIATE_TEST_SUITE_P(Rules, DhcpLineTest, ::testing::ValuesIn(kLineCases),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// The installer's servers survive a start-up read followed by the next write.
+TEST(DhcpLineRoundTrip, RewritingWhatWasReadKeepsTheDnsServers)
+{
+    for (const auto& [primary, secondary] : std::vector<std::pair<std::string, std::string>>{
+             {"8.8.8.8", "8.8.4.4"}, {"8.8.8.8", ""}, {"", "8.8.4.4"}, {"", ""}}) {
+        DhcpSettings written = workedExample();
+        written.primaryDns = primary;
+        written.secondaryDns = secondary;
+        const std::string text = formatDhcpConfig(written);
+
+        DhcpSettings reread = workedExample();
+        reread.primaryDns = reread.secondaryDns = "";
+        for (const std::string& line : linesOf(text)) {
+            const DhcpLineValues values = readDhcpLine(line);
+            reread.primaryDns = values.primaryDns.value_or(reread.primaryDns);
+            reread.secondaryDns = values.secondaryDns.value_or(reread.secondaryDns);
+        }
+        EXPECT_EQ(formatDhcpConfig(reread), text) << primary << " / " << secondary;
+    }
+}
+
+// A folder of the test's own under /tmp, removed with everything in it.
+class ReplaceFileTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        char path[] = "/tmp/replace-file-XXXXXX";
+        ASSERT_NE(mkdtemp(path), nullptr);
+        folder = path;
+        file = folder + "/dhcpd.conf";
+    }
+    void TearDown() override { std::system(("rm -rf '" + folder + "'").c_str()); }
+
+    std::vector<std::string> entries() const
+    {
+        std::vector<std::string> names;
+        DIR* dir = opendir(folder.c_str());
+        while (dirent* entry = readdir(dir))
+            if (entry->d_name[0] != '.')
+                names.push_back(entry->d_name);
+        closedir(dir);
+        return names;
+    }
+
+    std::string read() const
+    {
+        std::ifstream in(file);
+        return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    }
+
+    mode_t mode() const
+    {
+        struct stat st {};
+        stat(file.c_str(), &st);
+        return st.st_mode & 07777;
+    }
+
+    std::string folder, file;
+};
+
+TEST_F(ReplaceFileTest, NewFileGetsTheUsualMode)
+{
+    ASSERT_TRUE(replaceFile(file, "new\n"));
+    EXPECT_EQ(read(), "new\n");
+    EXPECT_EQ(mode(), 0644u);
+    EXPECT_EQ(entries(), std::vector<std::string>{"dhcpd.conf"});
+}
+
+TEST_F(ReplaceFileTest, OldFileModeKeptAndContentReplacedWhole)
+{
+    std::ofstream(file) << std::string(4096, 'x');
+    chmod(file.c_str(), 0640);
+    ASSERT_TRUE(replaceFile(file, "short\n"));
+    EXPECT_EQ(read(), "short\n");
+    EXPECT_EQ(mode(), 0640u);
+    EXPECT_EQ(entries(), std::vector<std::string>{"dhcpd.conf"});
+}
+
+TEST_F(ReplaceFileTest, MissingFolderFailsWithItsReason)
+{
+    CaptureStdout out;
+    const std::string missing = folder + "/none/dhcpd.conf";
+    EXPECT_FALSE(replaceFile(missing, "text\n"));
+    EXPECT_TRUE(out.contains("Failed to write " + missing + ": No such file or directory"))
+        << out.text();
+    EXPECT_TRUE(entries().empty());
+}
+
+}  // namespace

@@ -1,0 +1,101 @@
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <string>
+
+#include "camera/camera_requests.h"
+#include "stdout_capture.h"
+
+TEST(IsAuthorized, OnlyStatus200)
+{
+    for (int64_t code : {0, 100, 204, 301, 401, 403, 404, 500, -200})
+        EXPECT_FALSE(isAuthorized(code)) << code;
+    EXPECT_TRUE(isAuthorized(200));
+}
+
+namespace {
+
+// Nothing listens on port 1 of the loopback: the request is composed and traced, then refused.
+const Glib::ustring kCamera = "127.0.0.1:1";
+
+struct UrlCase {
+    const char* name;
+    std::function<corvexPacket()> send;
+    std::string tracedUrl;  // passwords in it are masked
+};
+
+}  // namespace
+
+class RequestUrl : public testing::TestWithParam<UrlCase> {};
+
+TEST_P(RequestUrl, ComposedAsTheCameraExpectsIt)
+{
+    const UrlCase& c = GetParam();
+    StdoutCapture capture;
+    const corvexPacket packet = c.send();
+    const std::string trace = capture.finish();
+    EXPECT_NE(trace.find(c.tracedUrl + "\n"), std::string::npos) << trace;
+    EXPECT_EQ(packet.body, "");
+    EXPECT_EQ(packet.code, 0);
+    for (const char* clear : {"Current1", "Fresh&Pw"})
+        EXPECT_EQ(trace.find(clear), std::string::npos) << clear;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Requests, RequestUrl,
+    testing::Values(
+        UrlCase{"DeviceInfo", [] { return getCorvexData(0, kCamera, "admin", "Current1"); },
+                "127.0.0.1:1/kvt-cgi/system.cgi?msubmenu=deviceinfo&action=view"},
+        UrlCase{"InterfaceView", [] { return getCorvexData(1, kCamera, "admin", "Current1"); },
+                "127.0.0.1:1/kvt-cgi/network.cgi?msubmenu=interface&action=view"},
+        UrlCase{"DnsView", [] { return getCorvexDNS(kCamera, "admin", "Current1"); },
+                "127.0.0.1:1/kvt-cgi/network.cgi?msubmenu=dns&action=view"},
+        UrlCase{"DnsSetUnencoded", [] { return setCorvexDNS(kCamera, "admin", "Current1", "8.8.8.8&x=1"); },
+                "127.0.0.1:1/kvt-cgi/network.cgi?msubmenu=dns&action=set&PrimaryDNS=8.8.8.8&x=1"},
+        UrlCase{"SetDhcp", [] { return postCorvexSetDhcp(kCamera, "admin", "Current1"); },
+                "127.0.0.1:1/kvt-cgi/network.cgi?msubmenu=interface&action=set&IPv4Type=DHCP"},
+        UrlCase{"SetStaticPrefix24",
+                [] { return postCorvexSetStatic(kCamera, "admin", "Current1", "192.168.1.50", "192.168.1.1",
+                                                "255.255.255.0"); },
+                "127.0.0.1:1/kvt-cgi/network.cgi?msubmenu=interface&action=set&IPv4Type=Manual"
+                "&IPv4Address=192.168.1.50&IPv4PrefixLength=24&IPv4Gateway=192.168.1.1"},
+        UrlCase{"SetStaticPrefix16",
+                [] { return postCorvexSetStatic(kCamera, "admin", "Current1", "10.1.2.3", "", "255.255.0.0"); },
+                "127.0.0.1:1/kvt-cgi/network.cgi?msubmenu=interface&action=set&IPv4Type=Manual"
+                "&IPv4Address=10.1.2.3&IPv4PrefixLength=16&IPv4Gateway="},
+        UrlCase{"InitialPassword", [] { return postCorvexSetPassword(kCamera, "Fresh&Pw"); },
+                "mUrl: 127.0.0.1:1/init-cgi/pw_init.cgi?msubmenu=setinitpassword&action=set&Password=********"},
+        UrlCase{"ChangeAdminIsIndex0",
+                [] { return postCorvexChangePassword(kCamera, "admin", "Current1", "Fresh&Pw"); },
+                "mUrl: 127.0.0.1:1/kvt-cgi/security.cgi?msubmenu=users&action=update"
+                "&Index=0&UserID=admin&Password=********"},
+        UrlCase{"ChangeOtherCaseIsIndex1",
+                [] { return postCorvexChangePassword(kCamera, "Admin", "Current1", "Fresh&Pw"); },
+                "mUrl: 127.0.0.1:1/kvt-cgi/security.cgi?msubmenu=users&action=update"
+                "&Index=1&UserID=Admin&Password=********"},
+        UrlCase{"ChangeUserIdEncoded",
+                [] { return postCorvexChangePassword(kCamera, "op&Index=0", "Current1", "Fresh&Pw"); },
+                "mUrl: 127.0.0.1:1/kvt-cgi/security.cgi?msubmenu=users&action=update"
+                "&Index=1&UserID=op%26Index%3D0&Password=********"}),
+    [](const testing::TestParamInfo<UrlCase>& info) { return info.param.name; });
+
+TEST(GetStatus, NoAnswerIsNotConnected)
+{
+    StdoutCapture capture;
+    EXPECT_EQ(getStatus("127.0.0.1:1"), "Not Connected");
+    EXPECT_NE(capture.finish().find("127.0.0.1:1/init-cgi/pw_init.cgi?msubmenu=statuscheck&action=view\n"),
+              std::string::npos);
+}
+
+TEST(ChangePasswordTrace, FailureTracesCodeAndEnd)
+{
+    StdoutCapture capture;
+    postCorvexChangePassword(kCamera, "admin", "Current1", "Fresh&Pw");
+    const std::string trace = capture.finish();
+    const auto error = trace.find("change pw error: 0\n");
+    ASSERT_NE(error, std::string::npos) << trace;
+    EXPECT_LT(trace.find("CHANGE PW REQ------\n"), error);
+    const std::string end = "\n/////////////-----END------///////// \n";
+    ASSERT_GE(trace.size(), end.size());
+    EXPECT_EQ(trace.substr(trace.size() - end.size()), end) << "the end mark comes last";
+}

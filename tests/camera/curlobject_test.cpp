@@ -1,0 +1,82 @@
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+
+#include "camera/curlobject.h"
+#include "stdout_capture.h"
+
+namespace {
+
+// Nothing listens on port 1 of the loopback: every connection is refused at once.
+constexpr const char* kRefusingHost = "127.0.0.1:1";
+
+}  // namespace
+
+TEST(PercentEncoding, EveryByteButTheUnreservedOnes)
+{
+    const std::pair<std::string, std::string> cases[] = {
+        {"", ""},
+        {"AZaz09-._~", "AZaz09-._~"},
+        {"a b&c", "a%20b%26c"},
+        {"=?/#%+:@;,", "%3D%3F%2F%23%25%2B%3A%40%3B%2C"},
+        {"\t\n\"'", "%09%0A%22%27"},
+        {"\xc3\xa9\xff", "%C3%A9%FF"},
+    };
+    for (const auto& [plain, encoded] : cases) {
+        EXPECT_EQ(percentEncode(plain), encoded) << plain;
+        StdoutCapture capture;
+        CurlObject transport(kRefusingHost, "", "");
+        const std::string fromTransport = transport.EncodeData(plain);
+        capture.finish();
+        EXPECT_EQ(fromTransport, encoded) << plain;
+    }
+}
+
+TEST(CurlObjectTrace, FourArgumentFormMasksEveryPassword)
+{
+    StdoutCapture capture;
+    auto transport = std::make_unique<CurlObject>(std::string(kRefusingHost) + "/set?Password=", "admin",
+                                                  "Old&Secret1", "New Secret&2");
+    const std::string trace = capture.finish();
+    EXPECT_EQ(trace,
+              "ENCODED PW: ********\n"
+              "mUrl: 127.0.0.1:1/set?Password=********\n"
+              "mAuth: admin:********\n");
+    for (const char* clear : {"Old", "Secret", "New%20Secret"})
+        EXPECT_EQ(trace.find(clear), std::string::npos) << clear;
+}
+
+TEST(CurlObjectTrace, EmptyDataLeavesTheUrlAndPrintsNoEncoding)
+{
+    StdoutCapture capture;
+    CurlObject withoutData(std::string(kRefusingHost) + "/set?Password=", "", "", "");
+    CurlObject threeArguments(std::string(kRefusingHost) + "/view?a=1", "admin", "secret");
+    EXPECT_EQ(capture.finish(),
+              "mUrl: 127.0.0.1:1/set?Password=\n"
+              "mAuth: :\n"
+              "127.0.0.1:1/view?a=1\n");
+}
+
+TEST(CurlObjectGet, RefusedConnectionIsAFailedTransfer)
+{
+    StdoutCapture capture;
+    auto transport = std::make_unique<CurlObject>(std::string(kRefusingHost) + "/x", "admin", "secret");
+    const bool completed = transport->Get();
+    const std::string trace = capture.finish();
+    EXPECT_FALSE(completed);
+    EXPECT_EQ(transport->GetResponseCode(), 0);
+    EXPECT_EQ(transport->GetResponseBody(), "");
+    const std::string error = transport->GetLastError();
+    EXPECT_FALSE(error.empty());
+    EXPECT_NE(trace.find(error + "\n"), std::string::npos) << "the error is traced";
+}
+
+TEST(CurlObjectWriter, NoTargetTakesNothing)
+{
+    char data[] = "abc";
+    std::string target = "x";
+    EXPECT_EQ(CurlObject::StringWriter(data, 1, 3, nullptr), 0u);
+    EXPECT_EQ(CurlObject::StringWriter(data, 1, 3, &target), 3u);
+    EXPECT_EQ(target, "xabc");
+}

@@ -1,0 +1,72 @@
+// Collects everything the process writes to standard output (iostreams and stdio alike)
+// while it lives, by pointing descriptor 1 at a temporary file.
+#pragma once
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <iostream>
+#include <sstream>
+#include <string>
+
+class StdoutCapture {
+public:
+    StdoutCapture()
+    {
+        std::cout.flush();
+        std::fflush(stdout);
+        char path[] = "/tmp/velnor-stdout-XXXXXX";
+        file_ = mkstemp(path);
+        path_ = path;
+        saved_ = dup(STDOUT_FILENO);
+        dup2(file_, STDOUT_FILENO);
+    }
+
+    ~StdoutCapture()
+    {
+        restore();
+        unlink(path_.c_str());
+    }
+
+    StdoutCapture(const StdoutCapture&) = delete;
+    StdoutCapture& operator=(const StdoutCapture&) = delete;
+
+    // Ends the capture, so that test failures reach the terminal again, and returns it all.
+    std::string finish()
+    {
+        const std::string all = text();
+        restore();
+        return all;
+    }
+
+    // Everything written so far; the capture goes on.
+    std::string text() const
+    {
+        std::cout.flush();
+        std::fflush(stdout);
+        std::ifstream in(path_, std::ios::binary);
+        std::ostringstream all;
+        all << in.rdbuf();
+        return all.str();
+    }
+
+private:
+    void restore()
+    {
+        if (saved_ < 0)
+            return;
+        std::cout.flush();
+        std::fflush(stdout);
+        dup2(saved_, STDOUT_FILENO);
+        close(saved_);
+        close(file_);
+        saved_ = -1;
+    }
+
+    int file_ = -1;
+    int saved_ = -1;
+    std::string path_;
+};

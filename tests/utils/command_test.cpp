@@ -1,0 +1,97 @@
+#include <gtest/gtest.h>
+#include <sys/resource.h>
+
+#include <cctype>
+#include <cstring>
+#include <stdexcept>
+#include <string>
+
+#include "../camera/stdout_capture.h"
+#include "utils/command.h"
+
+using Utils::execCommand;
+
+struct CommandCase {
+    const char* name;
+    std::string command;
+    std::string output;
+    int exitCode;
+};
+
+class ExecCommand : public testing::TestWithParam<CommandCase> {};
+
+TEST_P(ExecCommand, ReturnsOutputByteForByteAndExitStatus)
+{
+    const CommandCase& c = GetParam();
+    int exitCode = -1;
+    const std::string output = execCommand(c.command, exitCode);
+    EXPECT_EQ(output, c.output);
+    EXPECT_EQ(exitCode, c.exitCode);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Commands, ExecCommand,
+    testing::Values(
+        CommandCase{"SilentStatus3", "exit 3", "", 3},
+        CommandCase{"Status255", "exit 255", "", 255},
+        CommandCase{"LineBreaksKept", "printf 'a\\n\\nb\\n'", "a\n\nb\n", 0},
+        CommandCase{"ThousandBytesNoFinalLineEnd", "head -c 1000 /dev/zero | tr '\\0' x",
+                    std::string(1000, 'x'), 0},
+        CommandCase{"ExactlyOneBuffer", "head -c 256 /dev/zero | tr '\\0' y", std::string(256, 'y'), 0},
+        CommandCase{"BeyondPipeBuffer", "head -c 200000 /dev/zero | tr '\\0' z; exit 4",
+                    std::string(200000, 'z'), 4},
+        CommandCase{"NulBytesKept", "printf 'a\\0b'", std::string("a\0b", 3), 0},
+        CommandCase{"ShellChainsAndRedirections", "echo out; echo err >&2; false || exit 7", "out\n", 7},
+        CommandCase{"MissingProgramIsTheShellsStatus", "no-such-program-velnor 2>/dev/null", "", 127},
+        CommandCase{"KilledBySignalKeepsOutputAndZero", "printf before; kill -KILL $$; echo after",
+                    "before", 0}),
+    [](const testing::TestParamInfo<CommandCase>& info) { return info.param.name; });
+
+TEST(ExecCommandResult, ExitCodeIsResetBeforeRunning)
+{
+    int exitCode = 99;
+    execCommand("kill -TERM $$", exitCode);
+    EXPECT_EQ(exitCode, 0);
+}
+
+// Runs in a child of the death test: reports how execCommand failed as its exit status.
+[[noreturn]] static void runWithoutFreeDescriptors()
+{
+    const rlimit limit{3, 3};  // 0, 1 and 2 are taken, so no pipe can be made
+    setrlimit(RLIMIT_NOFILE, &limit);
+    int exitCode = 0;
+    try {
+        execCommand("true", exitCode);
+    } catch (const std::runtime_error& error) {
+        std::exit(std::strcmp(error.what(), "Cannot open pipe") == 0 ? 0 : 1);
+    }
+    std::exit(2);
+}
+
+TEST(ExecCommandDeathTest, NoDescriptorForThePipeThrowsCannotOpenPipe)
+{
+    EXPECT_EXIT(runWithoutFreeDescriptors(), testing::ExitedWithCode(0), "");
+}
+
+TEST(GenerateUuid, TimeBasedLowerCaseText)
+{
+    StdoutCapture capture;
+    const std::string first = Utils::generate_uuid_v4();
+    const std::string second = Utils::generate_uuid_v4();
+    const std::string trace = capture.finish();
+
+    for (const std::string& uuid : {first, second}) {
+        ASSERT_EQ(uuid.size(), 36u) << uuid;
+        for (std::size_t i = 0; i < uuid.size(); ++i) {
+            if (i == 8 || i == 13 || i == 18 || i == 23)
+                EXPECT_EQ(uuid[i], '-') << uuid;
+            else
+                EXPECT_TRUE(std::isxdigit(static_cast<unsigned char>(uuid[i])) &&
+                            !std::isupper(static_cast<unsigned char>(uuid[i])))
+                    << uuid;
+        }
+        EXPECT_EQ(uuid[14], '1') << "version digit of " << uuid;
+    }
+    EXPECT_NE(first, second);
+    EXPECT_EQ(trace, "generate uuid=" + first + "\ngenerate uuid=" + second + "\n");
+}

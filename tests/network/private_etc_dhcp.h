@@ -1,0 +1,14 @@
+// Gives the calling thread, and the commands it starts, an /etc/dhcp of its own: an empty tmpfs
+// in a private mount namespace, so tests never touch the host's DHCP server configuration.
+#pragma once
+
+#include <string>
+
+// Fails the current test fatally when the folder could not be made private.
+void mountPrivateEtcDhcp();
+
+// Changes the private mount: read-only, or a size limit such as "size=4k".
+void remountPrivateEtcDhcp(unsigned long flags, const std::string& options = "");
+
+inline constexpr const char* kEtcDhcp = "/etc/dhcp";
+inline constexpr const char* kDhcpdConf = "/etc/dhcp/dhcpd.conf";

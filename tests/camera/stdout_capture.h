@@ -1,5 +1,6 @@
 // Collects everything the process writes to standard output (iostreams and stdio alike)
-// while it lives, by pointing descriptor 1 at a temporary file.
+// while it lives, by pointing descriptor 1 at a temporary file. When it ends, the text is
+// passed on to the standard output it replaced, so an enclosing capture still sees it.
 #pragma once
 
 #include <fcntl.h>
@@ -58,12 +59,17 @@ private:
     {
         if (saved_ < 0)
             return;
-        std::cout.flush();
-        std::fflush(stdout);
+        const std::string all = text();
         dup2(saved_, STDOUT_FILENO);
         close(saved_);
         close(file_);
         saved_ = -1;
+        for (std::size_t done = 0; done < all.size();) {
+            const ssize_t written = write(STDOUT_FILENO, all.data() + done, all.size() - done);
+            if (written <= 0)
+                break;
+            done += static_cast<std::size_t>(written);
+        }
     }
 
     int file_ = -1;

@@ -1,0 +1,44 @@
+// What the device tests need of the camera lab: the simulated cameras' files, waiting for
+// their state, and the passwords that must never reach standard output.
+#pragma once
+
+#include <chrono>
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace lab {
+
+// The cameras of lab_cameras.json.
+constexpr const char* kFresh = "fresh";    // factory-new, DHCP
+constexpr const char* kDefault = "dflt";   // admin with the factory password, static 192.168.1.64/24
+constexpr const char* kUsers = "users";    // two accounts with passwords of their own, DHCP
+constexpr const char* kOkLine = "okline";  // answers a password change with "OK" and a line end;
+                                           // its discovery reply is one byte short
+constexpr const char* kHuge = "huge";      // pads every answer to 16 MiB
+constexpr const char* kChunky = "chunky";  // pads every answer to 300000 bytes
+
+// Registers a password used by the tests; the run fails if it shows up in standard output.
+std::string secret(const std::string& password);
+const std::vector<std::string>& secrets();
+
+// A value of the camera's state.json, by a Python expression over it as `s`.
+std::string state(const std::string& camera, const std::string& expression);
+// The address the camera has now; empty while it has none.
+std::string address(const std::string& camera);
+
+// The lines a file gained since an earlier size of it.
+std::string fileText(const std::string& path);
+std::string cameraFile(const std::string& camera, const std::string& name);
+
+// Polls until the condition holds; false when it still does not after the limit.
+bool waitUntil(const std::function<bool()>& condition,
+               std::chrono::seconds limit = std::chrono::seconds(60));
+
+// Every camera powered with an address, as after the lab came up.
+bool waitAllReady();
+
+// Lines of the camera's request log written after `since` bytes, without their time stamps.
+std::vector<std::string> requestsSince(const std::string& camera, std::size_t since);
+
+}  // namespace lab

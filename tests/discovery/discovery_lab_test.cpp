@@ -1,0 +1,255 @@
+// PoE control through the lab's driver stand-in, and discovery scans on the lab's camera
+// network: the request goes out as a real broadcast on eth1 and the simulated cameras answer
+// over the bridge, while the test adds crafted datagrams of its own to the same reply port.
+#include <arpa/inet.h>
+#include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <sys/select.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstring>
+#include <functional>
+#include <map>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "../camera/lab_support.h"
+#include "../camera/stdout_capture.h"
+#include "discovery/discovery.h"
+#include "discovery/poe.h"
+#include "discovery/unique_fd.h"
+
+namespace {
+
+constexpr const char* kCameraBroadcast = "192.168.1.255";
+constexpr uint16_t kRequestPort = 7701;
+constexpr uint16_t kReplyPort = 7711;
+constexpr std::size_t kMessage = 334;
+
+sockaddr_in loopback(uint16_t port)
+{
+    sockaddr_in to{};
+    to.sin_family = AF_INET;
+    to.sin_port = htons(port);
+    to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    return to;
+}
+
+// What the recorder's own side of the bridge hears on the request port: the broadcast itself.
+UniqueFd requestListener()
+{
+    UniqueFd listener(socket(AF_INET, SOCK_DGRAM, IPPROTO_UDP));
+    const int on = 1;
+    setsockopt(listener.get(), SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
+    sockaddr_in any{};
+    any.sin_family = AF_INET;
+    any.sin_port = htons(kRequestPort);
+    any.sin_addr.s_addr = htonl(INADDR_ANY);
+    if (bind(listener.get(), reinterpret_cast<const sockaddr*>(&any), sizeof any) != 0)
+        listener.reset();
+    return listener;
+}
+
+// Every datagram already waiting, after one short wait for the first.
+std::vector<std::string> drain(int fd)
+{
+    std::vector<std::string> datagrams;
+    for (;;) {
+        fd_set readable;
+        FD_ZERO(&readable);
+        FD_SET(fd, &readable);
+        timeval wait{datagrams.empty() ? 1 : 0, 0};
+        if (select(fd + 1, &readable, nullptr, nullptr, &wait) <= 0)
+            return datagrams;
+        char buffer[2048];
+        const ssize_t count = recv(fd, buffer, sizeof buffer, 0);
+        if (count < 0)
+            return datagrams;
+        datagrams.emplace_back(buffer, static_cast<std::size_t>(count));
+    }
+}
+
+std::string craftedReply(const std::string& mac, const std::string& ip, const std::string& model, uint8_t mode)
+{
+    std::string data(kMessage, '\0');
+    data.replace(19, mac.size(), mac);
+    data.replace(37, ip.size(), ip);
+    data.replace(109, model.size(), model);
+    data[132] = static_cast<char>(mode);
+    return data;
+}
+
+struct Decoded {
+    std::string model, status, mode, ip, firmware;
+};
+
+struct Scan {
+    std::map<std::string, Decoded> byMac;
+    int replies = 0;
+    std::string trace;
+};
+
+// One whole scan as the camera list runs it; `meanwhile` runs right after the broadcast.
+Scan scan(const std::function<void()>& meanwhile)
+{
+    Discovery discovery;
+    Scan result;
+    StdoutCapture capture;
+    discovery.SendBroadcastPacket(kCameraBroadcast);
+    meanwhile();
+    Decoded d;
+    std::string mac;
+    while (discovery.ReceiveDiscoveryMessage(d.model, d.status, d.mode, d.ip, mac, d.firmware)) {
+        result.byMac[mac] = d;
+        ++result.replies;
+    }
+    discovery.CloseSocket();
+    result.trace = capture.finish();
+    return result;
+}
+
+std::vector<std::string> poeLogOf(pid_t pid, std::size_t since)
+{
+    const std::string text = lab::fileText("/run/velnor-lab/poe.log");
+    const std::string mark = " pid=" + std::to_string(pid) + " ";
+    std::vector<std::string> lines;
+    std::istringstream in(since < text.size() ? text.substr(since) : std::string());
+    std::string line;
+    while (std::getline(in, line)) {
+        const auto at = line.find(mark);
+        if (at != std::string::npos)
+            lines.push_back(line.substr(at + mark.size()));
+    }
+    return lines;
+}
+
+const char* const kCameras[] = {lab::kFresh, lab::kDefault, lab::kUsers, lab::kOkLine, lab::kHuge, lab::kChunky};
+
+}  // namespace
+
+TEST(LabPoe, SixteenPortRequestsThroughTheDriver)
+{
+    ASSERT_TRUE(lab::waitAllReady());
+    const std::size_t since = lab::fileText("/run/velnor-lab/poe.log").size();
+
+    StdoutCapture capture;
+    throttle_switchports(0);
+    throttle_switchports(1);
+    throttle_switchports(2);  // refused before the device is opened
+    const std::string trace = capture.finish();
+
+    int fd = -1;
+    ASSERT_EQ(std::sscanf(trace.c_str(), "fd: %d", &fd), 1) << trace;
+    ASSERT_GE(fd, 0);
+    std::string expectedTrace;
+    std::vector<std::string> expectedLog;
+    for (int state : {0, 1}) {
+        expectedTrace += "fd: " + std::to_string(fd) + "\ncmd: -1073217280\n";
+        expectedLog.push_back("open /dev/poe fd=" + std::to_string(fd));
+        for (int port = 0; port < 16; ++port) {
+            expectedTrace += "ret: 0\n";
+            expectedLog.push_back("ioctl fd=" + std::to_string(fd) + " port=" + std::to_string(port) +
+                                  " state=" + std::to_string(state) + " ret=0");
+        }
+        expectedLog.push_back("close fd=" + std::to_string(fd));
+    }
+    EXPECT_EQ(trace, expectedTrace);
+    EXPECT_EQ(poeLogOf(getpid(), since), expectedLog);
+
+    // The cameras went dark and came back; the later tests need them answering again.
+    for (const char* camera : kCameras)
+        EXPECT_NE(lab::fileText(lab::cameraFile(camera, "events.log")).find("power: off"), std::string::npos)
+            << camera;
+    ASSERT_TRUE(lab::waitAllReady());
+}
+
+TEST(LabDiscovery, CamerasAndCraftedDatagramsOnTheReplyPort)
+{
+    ASSERT_TRUE(lab::waitAllReady());
+    UniqueFd listener = requestListener();
+    ASSERT_TRUE(listener.valid());
+    UniqueFd sender(socket(AF_INET, SOCK_DGRAM, IPPROTO_UDP));
+
+    // Strays of every wrong size first, then replies that no camera sent.
+    const std::vector<std::string> crafted = {
+        std::string(),
+        std::string(1, '\x07'),
+        std::string(kMessage - 1, 'a'),
+        std::string(kMessage + 1, 'b'),
+        std::string(2000, 'c'),
+        craftedReply("CR:AF:TE:D0:00:00", "10.0.0.1", "Crafted-Static", 0),
+        craftedReply("CR:AF:TE:D0:00:01", "10.0.0.2", "Crafted-One", 1),
+        craftedReply("CR:AF:TE:D0:00:02", "10.0.0.3", "Crafted-Two", 2),
+        craftedReply("CR:AF:TE:D0:00:FF", "10.0.0.4", "Crafted-255", 255),
+        // A model that fills its field runs on over the mode byte into what follows.
+        craftedReply("CR:AF:TE:D0:00:AA", "10.0.0.5", std::string(23, 'M') + "\x02" + "FW", 2),
+    };
+    const Scan first = scan([&] {
+        const sockaddr_in to = loopback(kReplyPort);
+        for (const std::string& datagram : crafted)
+            sendto(sender.get(), datagram.data(), datagram.size(), 0, reinterpret_cast<const sockaddr*>(&to),
+                   sizeof to);
+    });
+
+    const std::map<std::string, Decoded> expectedCrafted = {
+        {"CR:AF:TE:D0:00:00", {"Crafted-Static", "Not Connected", "Static", "10.0.0.1", "Unknown"}},
+        {"CR:AF:TE:D0:00:01", {"Crafted-One", "Not Connected", "DHCP", "10.0.0.2", "Unknown"}},
+        {"CR:AF:TE:D0:00:02", {"Crafted-Two", "Not Connected", "DHCP", "10.0.0.3", "Unknown"}},
+        {"CR:AF:TE:D0:00:FF", {"Crafted-255", "Not Connected", "DHCP", "10.0.0.4", "Unknown"}},
+        {"CR:AF:TE:D0:00:AA", {std::string(23, 'M') + "\x02" + "FW", "Not Connected", "DHCP", "10.0.0.5", "Unknown"}},
+    };
+    for (const auto& [mac, want] : expectedCrafted) {
+        const auto found = first.byMac.find(mac);
+        ASSERT_NE(found, first.byMac.end()) << mac << " was hidden by the strays before it";
+        const Decoded& got = found->second;
+        EXPECT_EQ(got.model, want.model) << mac;
+        EXPECT_EQ(got.status, want.status) << mac;
+        EXPECT_EQ(got.mode, want.mode) << mac;
+        EXPECT_EQ(got.ip, want.ip) << mac;
+        EXPECT_EQ(got.firmware, want.firmware) << mac;
+    }
+
+    // Every camera answered over the bridge, but the one whose reply is a byte short.
+    for (const char* camera : kCameras) {
+        const std::string mac = lab::state(camera, "s[\"mac\"]");
+        const auto found = first.byMac.find(mac);
+        if (std::string(camera) == lab::kOkLine) {
+            EXPECT_EQ(found, first.byMac.end());
+            continue;
+        }
+        ASSERT_NE(found, first.byMac.end()) << camera;
+        EXPECT_EQ(found->second.ip, lab::address(camera)) << camera;
+        EXPECT_EQ(found->second.model, lab::state(camera, "s[\"model\"]")) << camera;
+        EXPECT_EQ(found->second.mode, lab::state(camera, "s[\"mode\"]") == "DHCP" ? "DHCP" : "Static") << camera;
+    }
+    EXPECT_EQ(first.replies, 5 + 5);
+
+    for (const char* size : {"recv size=0\n", "recv size=1\n", "recv size=333\n", "recv size=335\n",
+                             "recv size=1499\n"})
+        EXPECT_NE(first.trace.find(std::string(size) + "recv size error\n"), std::string::npos) << size;
+    const std::string end = "recv size=-1\nrecv size error\n";
+    ASSERT_GE(first.trace.size(), end.size());
+    EXPECT_EQ(first.trace.substr(first.trace.size() - end.size()), end) << "the scan ends on silence";
+    EXPECT_NE(first.trace.find("Sending Broadcast Packet on 192.168.1.255\nopen socket success\n"
+                               "id: 3C-2C-30-AA-66-07\nmode: 0\n"),
+              std::string::npos);
+
+    // The request as it went out: code 6, the identifier with its NUL, zeros to 334 bytes.
+    const std::vector<std::string> firstRequest = drain(listener.get());
+    ASSERT_EQ(firstRequest.size(), 1u) << "one request per scan";
+    std::string expectedRequest(kMessage, '\0');
+    expectedRequest[0] = 6;
+    expectedRequest.replace(1, 17, "3C-2C-30-AA-66-07");
+    EXPECT_EQ(firstRequest[0], expectedRequest);
+
+    // A second scan opens fresh sockets, sends the same bytes and finds the cameras again.
+    const Scan second = scan([] {});
+    EXPECT_EQ(drain(listener.get()), firstRequest);
+    EXPECT_EQ(second.replies, 5);
+    for (const char* camera : kCameras)
+        EXPECT_EQ(second.byMac.count(lab::state(camera, "s[\"mac\"]")), std::string(camera) == lab::kOkLine ? 0u : 1u)
+            << camera;
+}

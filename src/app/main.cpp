@@ -44,7 +44,12 @@ int main(int /*argc*/, char* /*argv*/[])
         return 1;
     }
 
-    fill_registry(builder);
+    // Every handler relies on the registry; a definition without one of its widgets cannot run.
+    const auto missing = fill_registry(builder);
+    if (!missing.empty()) {
+        std::cerr << "BuilderError: the definition has no widget \"" << missing.front() << "\"" << std::endl;
+        return 1;
+    }
     prepare_widgets();
 
     NetworkConfig networkConfig("eth1", "eth0");

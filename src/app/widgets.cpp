@@ -62,68 +62,83 @@ Gtk::Entry* entry_secondarydns = nullptr;
 Gtk::Stack* stack_main = nullptr;
 Gtk::ProgressBar* progressbar_cam = nullptr;
 
-void fill_registry(const Glib::RefPtr<Gtk::Builder>& builder)
+template <class Widget>
+static void lookUp(const Glib::RefPtr<Gtk::Builder>& builder, const char* id, Widget*& widget,
+                   std::vector<std::string>& missing)
 {
-    builder->get_widget("window_splash", window_splash);
-    builder->get_widget("window_main", window_main);
-    builder->get_widget("treeview1", m_TreeView);
-    builder->get_widget("label_menu2", label_menu2);
-    builder->get_widget("label_menu3", label_menu3);
-    builder->get_widget("label_n1addr", label_n1addr);
-    builder->get_widget("label_n2addr", label_n2addr);
-    builder->get_widget("label_startiperror", label_startiperror);
-    builder->get_widget("label_endiperror", label_endiperror);
-    builder->get_widget("label_primarydnserror", label_primarydnserror);
-    builder->get_widget("label_secondarydnserror", label_secondarydnserror);
-    builder->get_widget("label_ipassignerror", label_ipassignerror);
-    builder->get_widget("label_change_pw_error", label_change_pw_error);
-    builder->get_widget("label_enter_newpw", label_enter_newpw);
-    builder->get_widget("label_confirm_newpw", label_confirm_newpw);
-    builder->get_widget("label_scanning", label_scanning);
-    builder->get_widget("image_tooltip", image_tooltip);
-    builder->get_widget("button_back", button_back);
-    builder->get_widget("button_apply", button_apply);
-    builder->get_widget("button_ipassign", button_ipassign);
-    builder->get_widget("button_rb1_ipassign", button_rb1_ipassign);
-    builder->get_widget("button_rb2_ipassign", button_rb2_ipassign);
-    builder->get_widget("button_cancel_ipassign", button_cancel_ipassign);
-    builder->get_widget("button_apply_ipassign", button_apply_ipassign);
-    builder->get_widget("button_connect_cam", button_connect_cam);
-    builder->get_widget("button_open_register", button_open_register);
-    builder->get_widget("button_cancel_register", button_cancel_register);
-    builder->get_widget("button_change_password", button_change_password);
-    builder->get_widget("button_rescan", button_rescan);
-    builder->get_widget("button_cancel_scan", button_cancel_scan);
-    builder->get_widget("button_apply_no", button_apply_no);
-    builder->get_widget("button_apply_yes", button_apply_yes);
-    builder->get_widget("button_quit_no", button_quit_no);
-    builder->get_widget("button_quit_yes", button_quit_yes);
-    builder->get_widget("dialog_ipassign", dialog_ipassign);
-    builder->get_widget("dialog_quit", dialog_quit);
-    builder->get_widget("dialog_apply", dialog_apply);
-    builder->get_widget("dialog_progress", dialog_progress);
-    builder->get_widget("switch_dhcp", switch_dhcp);
-    builder->get_widget("spin_users", spin_users);
-    builder->get_widget("spin_lease", spin_lease);
-    builder->get_widget("entry_camID", entry_camID);
-    builder->get_widget("entry_camPW", entry_camPW);
-    builder->get_widget("entry_camPW1", entry_camPW1);
-    builder->get_widget("entry_camPW2", entry_camPW2);
-    builder->get_widget("box_currpw", box_currpw);
-    builder->get_widget("box_newpw", box_newpw);
-    builder->get_widget("grid_authenticate", grid_authenticate);
-    builder->get_widget("grid_register", grid_register);
-    builder->get_widget("entry_camaddr", entry_camaddr);
-    builder->get_widget("entry_camnetmask", entry_camnetmask);
-    builder->get_widget("entry_camgateway", entry_camgateway);
-    builder->get_widget("entry_camdns", entry_camdns);
-    builder->get_widget("entry_startip", entry_startip);
-    builder->get_widget("entry_endip", entry_endip);
-    builder->get_widget("entry_primarydns", entry_primarydns);
-    builder->get_widget("entry_secondarydns", entry_secondarydns);
-    builder->get_widget("stack_main", stack_main);
-    builder->get_widget("progressbar_cam", progressbar_cam);
+    // Asking for an absent identifier first keeps the toolkit from warning about it.
+    if (builder->get_object(id))
+        builder->get_widget(id, widget);
+    if (widget == nullptr)
+        missing.emplace_back(id);
+}
+
+std::vector<std::string> fill_registry(const Glib::RefPtr<Gtk::Builder>& builder)
+{
+    std::vector<std::string> missing;
+    lookUp(builder, "window_splash", window_splash, missing);
+    lookUp(builder, "window_main", window_main, missing);
+    lookUp(builder, "treeview1", m_TreeView, missing);
+    lookUp(builder, "label_menu2", label_menu2, missing);
+    lookUp(builder, "label_menu3", label_menu3, missing);
+    lookUp(builder, "label_n1addr", label_n1addr, missing);
+    lookUp(builder, "label_n2addr", label_n2addr, missing);
+    lookUp(builder, "label_startiperror", label_startiperror, missing);
+    lookUp(builder, "label_endiperror", label_endiperror, missing);
+    lookUp(builder, "label_primarydnserror", label_primarydnserror, missing);
+    lookUp(builder, "label_secondarydnserror", label_secondarydnserror, missing);
+    lookUp(builder, "label_ipassignerror", label_ipassignerror, missing);
+    lookUp(builder, "label_change_pw_error", label_change_pw_error, missing);
+    lookUp(builder, "label_enter_newpw", label_enter_newpw, missing);
+    lookUp(builder, "label_confirm_newpw", label_confirm_newpw, missing);
+    lookUp(builder, "label_scanning", label_scanning, missing);
+    lookUp(builder, "image_tooltip", image_tooltip, missing);
+    lookUp(builder, "button_back", button_back, missing);
+    lookUp(builder, "button_apply", button_apply, missing);
+    lookUp(builder, "button_ipassign", button_ipassign, missing);
+    lookUp(builder, "button_rb1_ipassign", button_rb1_ipassign, missing);
+    lookUp(builder, "button_rb2_ipassign", button_rb2_ipassign, missing);
+    lookUp(builder, "button_cancel_ipassign", button_cancel_ipassign, missing);
+    lookUp(builder, "button_apply_ipassign", button_apply_ipassign, missing);
+    lookUp(builder, "button_connect_cam", button_connect_cam, missing);
+    lookUp(builder, "button_open_register", button_open_register, missing);
+    lookUp(builder, "button_cancel_register", button_cancel_register, missing);
+    lookUp(builder, "button_change_password", button_change_password, missing);
+    lookUp(builder, "button_rescan", button_rescan, missing);
+    lookUp(builder, "button_cancel_scan", button_cancel_scan, missing);
+    lookUp(builder, "button_apply_no", button_apply_no, missing);
+    lookUp(builder, "button_apply_yes", button_apply_yes, missing);
+    lookUp(builder, "button_quit_no", button_quit_no, missing);
+    lookUp(builder, "button_quit_yes", button_quit_yes, missing);
+    lookUp(builder, "dialog_ipassign", dialog_ipassign, missing);
+    lookUp(builder, "dialog_quit", dialog_quit, missing);
+    lookUp(builder, "dialog_apply", dialog_apply, missing);
+    lookUp(builder, "dialog_progress", dialog_progress, missing);
+    lookUp(builder, "switch_dhcp", switch_dhcp, missing);
+    lookUp(builder, "spin_users", spin_users, missing);
+    lookUp(builder, "spin_lease", spin_lease, missing);
+    lookUp(builder, "entry_camID", entry_camID, missing);
+    lookUp(builder, "entry_camPW", entry_camPW, missing);
+    lookUp(builder, "entry_camPW1", entry_camPW1, missing);
+    lookUp(builder, "entry_camPW2", entry_camPW2, missing);
+    lookUp(builder, "box_currpw", box_currpw, missing);
+    lookUp(builder, "box_newpw", box_newpw, missing);
+    lookUp(builder, "grid_authenticate", grid_authenticate, missing);
+    lookUp(builder, "grid_register", grid_register, missing);
+    lookUp(builder, "entry_camaddr", entry_camaddr, missing);
+    lookUp(builder, "entry_camnetmask", entry_camnetmask, missing);
+    lookUp(builder, "entry_camgateway", entry_camgateway, missing);
+    lookUp(builder, "entry_camdns", entry_camdns, missing);
+    lookUp(builder, "entry_startip", entry_startip, missing);
+    lookUp(builder, "entry_endip", entry_endip, missing);
+    lookUp(builder, "entry_primarydns", entry_primarydns, missing);
+    lookUp(builder, "entry_secondarydns", entry_secondarydns, missing);
+    lookUp(builder, "stack_main", stack_main, missing);
+    lookUp(builder, "progressbar_cam", progressbar_cam, missing);
     m_camRefTreeModel = Glib::RefPtr<Gtk::ListStore>::cast_dynamic(builder->get_object(kCameraStoreId));
+    if (!m_camRefTreeModel)
+        missing.emplace_back(kCameraStoreId);
+    return missing;
 }
 void prepare_widgets()
 {

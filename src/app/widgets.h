@@ -3,6 +3,9 @@
 
 #include <gtkmm.h>
 
+#include <string>
+#include <vector>
+
 extern Gtk::Window* window_splash;
 extern Gtk::Window* window_main;
 extern Gtk::TreeView* m_TreeView;
@@ -68,8 +71,8 @@ inline constexpr const char* kDefinitionResource = "/testapp/nvr.glade";
 inline constexpr const char* kCameraStoreId = "store";
 
 // Looks every registry widget up by its identifier, in the registry's order, then the store.
-// A missing identifier leaves its pointer null.
-void fill_registry(const Glib::RefPtr<Gtk::Builder>& builder);
+// A missing identifier (or one of another class) leaves its pointer null and is returned.
+std::vector<std::string> fill_registry(const Glib::RefPtr<Gtk::Builder>& builder);
 
 // Attaches the camera list to its view, keeps the selection and sets the two-line password
 // captions; runs right after fill_registry.

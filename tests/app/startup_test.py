@@ -95,6 +95,7 @@ class StartupFailure(unittest.TestCase):
         ("velnor-config-tool-markup", "MarkupError: "),
         ("velnor-config-tool-unknown_class", "BuilderError: "),
         ("velnor-config-tool-missing", "ResourceError: "),
+        ("velnor-config-tool-missing_widget", "BuilderError: "),
     ]
 
     def test_each_loader_error(self):
@@ -110,6 +111,13 @@ class StartupFailure(unittest.TestCase):
                 self.assertGreater(len(lines[0]), len(prefix))
                 self.assertEqual(result.stdout, "")
                 self.assertEqual(list(screen.mapped_windows(0.5)), [])
+
+    def test_missing_widget_is_named(self):
+        with PrivateDisplay() as screen:
+            env = dict(os.environ, DISPLAY=screen.name)
+            result = subprocess.run([os.path.join(BUILD_DIR, "tests/app", "velnor-config-tool-missing_widget")],
+                                    env=env, capture_output=True, text=True, timeout=60)
+            self.assertIn('no widget "treeview1"', result.stderr)
 
     def test_missing_definition_names_the_resource(self):
         with PrivateDisplay() as screen:

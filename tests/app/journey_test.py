@@ -1,0 +1,142 @@
+#!/usr/bin/python3
+"""The installer's walk through the wizard, driven through the accessibility tree, with the
+wizard running as the recorder's program in the camera lab."""
+import os
+import subprocess
+import time
+import unittest
+
+from Xlib import X, display as xdisplay, protocol
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+LAB = os.path.join(HERE, "../lab/lab")
+BUILD_DIR = os.environ.get("VELNOR_BUILD_DIR", os.path.join(HERE, "../../build"))
+WIZARD = os.path.join(BUILD_DIR, "velnor-config-tool")
+TITLE = "Velnor Configuration Tool"
+
+
+def wait_for(condition, timeout=30, what="condition"):
+    deadline = time.monotonic() + timeout
+    while not condition():
+        if time.monotonic() > deadline:
+            raise AssertionError(f"timed out waiting for {what}")
+        time.sleep(0.1)
+
+
+def close_request(title):
+    """Asks the window to close as a window manager does, with WM_DELETE_WINDOW."""
+    connection = xdisplay.Display()
+    try:
+        net_wm_name = connection.intern_atom("_NET_WM_NAME")
+        protocols = connection.intern_atom("WM_PROTOCOLS")
+        delete = connection.intern_atom("WM_DELETE_WINDOW")
+        for window in connection.screen().root.query_tree().children:
+            try:
+                name = window.get_full_property(net_wm_name, X.AnyPropertyType)
+            except Exception:
+                continue
+            if name is None or name.value != title.encode():
+                continue
+            window.send_event(protocol.event.ClientMessage(
+                window=window, client_type=protocols, data=(32, [delete, X.CurrentTime, 0, 0, 0])))
+        connection.flush()
+    finally:
+        connection.close()
+
+
+class Journey(unittest.TestCase):
+    @classmethod
+    def setUpClass(cls):
+        subprocess.run([LAB, "down"], capture_output=True)
+        subprocess.run([LAB, "up", "1"], check=True, capture_output=True)
+
+    @classmethod
+    def tearDownClass(cls):
+        subprocess.run([LAB, "down"], capture_output=True)
+
+    def start_wizard(self):
+        self.trace = open(os.path.join(BUILD_DIR, f"journey-{self._testMethodName}.out"), "w+")
+        self.addCleanup(self.trace.close)
+        wizard = subprocess.Popen([LAB, "run", WIZARD], stdout=self.trace, stderr=subprocess.STDOUT)
+        self.addCleanup(self.stop, wizard)
+
+        from dogtail import config, tree
+        config.config.searchCutoffCount = 60
+        app = tree.root.application("velnor-config-tool")
+        frame = app.child(name=TITLE, roleName="frame")
+        wait_for(lambda: frame.showing, what="the main window")
+        return wizard, frame
+
+    @staticmethod
+    def stop(wizard):
+        if wizard.poll() is None:
+            wizard.terminate()
+        wizard.wait(timeout=30)
+
+    @staticmethod
+    def click(node):
+        node.doActionNamed("click")
+
+    def answer(self, frame_or_app, button_name):
+        from dogtail import tree
+        app = tree.root.application("velnor-config-tool")
+        button = app.child(name=button_name, roleName="push button", showingOnly=True)
+        self.click(button)
+
+    def showing_label(self, frame, text):
+        return frame.findChild(lambda n: n.roleName == "label" and n.name == text and n.showing,
+                               retry=False, requireResult=False)
+
+    def test_walk_all_pages_and_confirm_at_the_end(self):
+        wizard, frame = self.start_wizard()
+        self.click(frame.child(name="Next", roleName="push button"))
+
+        # The network page shows the recorder's own addresses and the pool prefix.
+        wait_for(lambda: self.showing_label(frame, "192.168.1.1"), what="the camera network's address")
+        self.assertTrue(self.showing_label(frame, "10.20.30.2"))
+        switch = frame.findChild(lambda n: n.roleName in ("toggle button", "switch") and n.showing)
+        self.click(switch) if "click" in switch.actions else switch.doActionNamed("toggle")
+        entries = [n for n in frame.findChildren(lambda n: n.roleName == "text" and n.showing)]
+        start, end = entries[0], entries[1]
+        self.assertEqual(start.text, "192.168.1.")
+        wait_for(lambda: start.sensitive, what="the pool entries to be editable")
+
+        # An invalid pool start keeps the installer on the page with the message beside it.
+        start.text = "192.168.1.300"
+        end.text = "192.168.1.200"
+        self.click(frame.child(name="Next", roleName="push button"))
+        self.answer(frame, "Yes")
+        wait_for(lambda: self.showing_label(frame, "Please enter a valid IP"), what="the error text")
+        self.assertTrue(self.showing_label(frame, "Network 1 (Camera):"))
+
+        # A valid page leads on to the camera page, and further to the final page.
+        start.text = "192.168.1.100"
+        self.click(frame.child(name="Next", roleName="push button"))
+        self.answer(frame, "Yes")
+        wait_for(lambda: frame.findChild(lambda n: n.name == "Rescan" and n.showing, retry=False,
+                                         requireResult=False), what="the camera page")
+        self.click(frame.child(name="Next", roleName="push button"))
+        self.answer(frame, "Yes")
+        wait_for(lambda: self.showing_label(frame, "The configuration is now completed."),
+                 what="the final page")
+
+        # Confirming on the final page ends the program normally.
+        self.click(frame.child(name="Next", roleName="push button"))
+        self.answer(frame, "Yes")
+        self.assertEqual(wizard.wait(timeout=60), 0)
+
+    def test_close_request_asks_first(self):
+        wizard, frame = self.start_wizard()
+        close_request(TITLE)
+        self.answer(frame, "No")
+        wait_for(lambda: "Exiting..." in open(self.trace.name).read(), what="the trace")
+        self.assertIsNone(wizard.poll())
+        self.assertTrue(frame.showing)
+
+        close_request(TITLE)
+        self.answer(frame, "Yes")
+        self.assertEqual(wizard.wait(timeout=60), 0)
+
+
+if __name__ == "__main__":
+    unittest.main()

@@ -8,6 +8,7 @@
 
 #include <cstring>
 #include <iostream>
+#include <optional>
 
 #include "network/file_descriptor.h"
 
@@ -18,8 +19,8 @@ constexpr std::size_t kFirstInterfaceRoom = 16;
 
 // Every configured IPv4 interface, one entry per address, in the kernel's order. The kernel
 // fills only whole entries, so a list that leaves no room for one more may have been cut
-// short and is asked for again with a larger buffer. Empty when the query fails.
-std::vector<ifreq> listInterfaces(int fd)
+// short and is asked for again with a larger buffer.
+std::optional<std::vector<ifreq>> listInterfaces(int fd)
 {
     std::vector<ifreq> entries(kFirstInterfaceRoom);
     for (;;) {
@@ -27,7 +28,7 @@ std::vector<ifreq> listInterfaces(int fd)
         request.ifc_len = static_cast<int>(entries.size() * sizeof(ifreq));
         request.ifc_req = entries.data();
         if (ioctl(fd, SIOCGIFCONF, &request) < 0)
-            return {};
+            return std::nullopt;
         const std::size_t used = static_cast<std::size_t>(request.ifc_len) / sizeof(ifreq);
         if (used < entries.size()) {
             entries.resize(used);
@@ -65,7 +66,10 @@ void NetworkConfig::initNetworkInfo(interfaces_t& record)
     if (!fd.valid())
         return;
 
-    const std::vector<ifreq> entries = listInterfaces(fd.get());
+    const std::optional<std::vector<ifreq>> listed = listInterfaces(fd.get());
+    if (!listed)
+        return;
+    const std::vector<ifreq>& entries = *listed;
     std::cout << entries.size() << " interfaces found" << std::endl;
 
     const ifreq* match = nullptr;

@@ -5,6 +5,8 @@
 
 #include <fstream>
 #include <iterator>
+#include <map>
+#include <sstream>
 
 #include "app/gui_fixture.h"
 #include "capture_stdout.h"
@@ -181,21 +183,73 @@ TEST_F(DhcpPageTest, MissingFileLeavesThePageAsLoaded)
     EXPECT_EQ(entry_primarydns->get_text(), "");
 }
 
-TEST_F(DhcpPageTest, WorkedExampleWrittenByteForByteAndAcceptedByDhcpd)
+std::vector<std::string> linesOf(const std::string& text)
+{
+    std::vector<std::string> lines;
+    std::istringstream stream(text);
+    for (std::string line; std::getline(stream, line);)
+        lines.push_back(line);
+    return lines;
+}
+
+struct WriteCase {
+    const char* name;
+    void (*change)(NetworkConfig&);           // page and camera interface, from the worked example
+    std::map<int, std::string> changedLines;  // line number (from 1) and its text
+};
+
+void PrintTo(const WriteCase& c, std::ostream* os) { *os << c.name; }
+
+const WriteCase kWriteCases[] = {
+    {"WorkedExample", [](NetworkConfig&) {}, {}},
+    {"OneDnsServer", [](NetworkConfig&) { entry_secondarydns->set_text(""); },
+     {{10, "  option domain-name-servers 8.8.8.8;"}}},
+    {"NoDnsServer",
+     [](NetworkConfig&) {
+         entry_primarydns->set_text("");
+         entry_secondarydns->set_text("");
+     },
+     {{10, "  option domain-name-servers 0.0.0.0;"}}},
+    {"ClassACameraNetwork",
+     [](NetworkConfig& config) {
+         config.network1.address = "10.1.2.3";
+         config.network1.netmask = "255.255.0.0";
+         label_n1addr->set_text("10.1.2.3");
+         entry_startip->set_text("10.1.2.100");
+         entry_endip->set_text("10.1.2.200");
+     },
+     {{7, "subnet 10.0.0.0 netmask 255.0.0.0 {"},
+      {8, "  range 10.1.2.100 10.1.2.200;"},
+      {9, "  option subnet-mask 255.255.0.0;"}}},
+};
+
+class DhcpWriteTest : public DhcpPageTest, public ::testing::WithParamInterface<WriteCase> {};
+
+TEST_P(DhcpWriteTest, PageWrittenWholeKeepingTheModeAndAcceptedByDhcpd)
 {
     writeFile(kDhcpdConf, kOldText);
     chmod(kDhcpdConf, 0640);
     fillWorkedExample();
+    GetParam().change(camera);
 
     EXPECT_TRUE(apply_dhcp(camera));
 
-    EXPECT_EQ(readFile(kDhcpdConf), kWorkedExampleText);
+    std::vector<std::string> expected = linesOf(kWorkedExampleText);
+    for (const auto& [number, text] : GetParam().changedLines)
+        expected[number - 1] = text;
+    std::string expectedText;
+    for (const std::string& line : expected)
+        expectedText += line + "\n";
+    EXPECT_EQ(readFile(kDhcpdConf), expectedText);
     struct stat st {};
     ASSERT_EQ(stat(kDhcpdConf, &st), 0);
     EXPECT_EQ(st.st_mode & 07777, 0640u);
     const DhcpdVerdict verdict = dhcpdCheck(kDhcpdConf);
     EXPECT_EQ(verdict.status, 0) << verdict.output;
 }
+
+INSTANTIATE_TEST_SUITE_P(Page, DhcpWriteTest, ::testing::ValuesIn(kWriteCases),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(DhcpPageTest, SwitchOffLeavesTheFileAlone)
 {

@@ -188,8 +188,9 @@ TEST_P(DhcpLineTest, SetsWhatTheRulesSay)
     EXPECT_EQ(values.users, expected.users);
     EXPECT_EQ(values.primaryDns, expected.primaryDns);
     EXPECT_EQ(values.secondaryDns, expected.secondaryDns);
-    if (GetParam().trace)
+    if (GetParam().trace) {
         EXPECT_TRUE(out.contains(GetParam().trace)) << out.text();
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(Rules, DhcpLineTest, ::testing::ValuesIn(kLineCases),

@@ -3,6 +3,7 @@
 #include <exception>
 #include <fstream>
 #include <iostream>
+#include <stdexcept>
 
 #include "app/widgets.h"
 #include "network/dhcp_config_file.h"
@@ -38,6 +39,21 @@ Gtk::Label* errorLabelFor(DhcpFieldCheck::Field field)
     case DhcpFieldCheck::Field::None: break;
     }
     return nullptr;
+}
+
+DhcpSettings settingsFromPage(const interfaces_t& camera)
+{
+    DhcpSettings settings;
+    settings.users = spin_users->get_value();
+    settings.leaseHours = spin_lease->get_value();
+    settings.startIp = entry_startip->get_text();
+    settings.endIp = entry_endip->get_text();
+    settings.primaryDns = entry_primarydns->get_text();
+    settings.secondaryDns = entry_secondarydns->get_text();
+    settings.cameraAddress = camera.address;
+    settings.cameraNetmask = camera.netmask;
+    settings.shownCameraAddress = label_n1addr->get_text();
+    return settings;
 }
 
 }  // namespace
@@ -84,32 +100,16 @@ bool apply_dhcp(NetworkConfig& config)
 {
     if (!switch_dhcp->get_active())
         return false;
+    // Whatever fails, the old file stays and the service is restarted with it.
     try {
-        DhcpSettings settings;
-        settings.users = spin_users->get_value();
-        settings.leaseHours = spin_lease->get_value();
-        settings.startIp = entry_startip->get_text();
-        settings.endIp = entry_endip->get_text();
-        settings.primaryDns = entry_primarydns->get_text();
-        settings.secondaryDns = entry_secondarydns->get_text();
-        settings.cameraAddress = config.network1.address;
-        settings.cameraNetmask = config.network1.netmask;
-        settings.shownCameraAddress = label_n1addr->get_text();
-
-        std::string text;
-        try {
-            text = formatDhcpConfig(settings);
-        } catch (const std::logic_error&) {
-            std::cout << "Failed to write " << kDhcpConfigPath
-                      << ": no subnet for the camera interface address \""
-                      << settings.cameraAddress << "\"" << std::endl;
-            return true;
-        }
-        replaceFile(kDhcpConfigPath, text);
+        replaceFile(kDhcpConfigPath, formatDhcpConfig(settingsFromPage(config.network1)));
+    } catch (const std::logic_error&) {
+        std::cout << "Failed to write " << kDhcpConfigPath
+                  << ": no subnet for the camera interface address \""
+                  << config.network1.address << "\"" << std::endl;
     } catch (const std::exception& e) {
         std::cout << "Failed to write " << kDhcpConfigPath << ": " << e.what() << std::endl;
     }
-    // A failed write keeps the old file, which the service is then restarted with.
     return true;
 }
 

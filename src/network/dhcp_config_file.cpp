@@ -135,7 +135,8 @@ DhcpLineValues readDhcpLine(const std::string& line)
         if (previous == "default-lease-time" && index >= 1) {
             if (const auto seconds = leadingNumber(word)) {
                 std::cout << "DEFAULT LEASE TIME: " << *seconds << std::endl;
-                values.leaseHours = std::max(*seconds / static_cast<double>(kSecondsPerHour), kLeaseHoursFloor);
+                const double hours = *seconds / static_cast<double>(kSecondsPerHour);
+                values.leaseHours = std::max(hours, kLeaseHoursFloor);
             }
         } else if (previous == "limit" && index >= 2) {
             if (const auto users = leadingNumber(word)) {

@@ -65,7 +65,8 @@ void writeFile(const char* path, const std::string& text)
 
 std::vector<Gtk::Widget*> dhcpInputs()
 {
-    return {entry_startip, entry_endip, spin_users, spin_lease, entry_primarydns, entry_secondarydns};
+    return {entry_startip, entry_endip,      spin_users,
+            spin_lease,    entry_primarydns, entry_secondarydns};
 }
 
 std::vector<Gtk::Label*> errorLabels()
@@ -94,7 +95,8 @@ protected:
         entry_secondarydns->set_text("8.8.4.4");
     }
 
-    NetworkConfig camera = configWith(record(true, "192.168.1.1", "255.255.255.0"), record(false, ""));
+    NetworkConfig camera =
+        configWith(record(true, "192.168.1.1", "255.255.255.0"), record(false, ""));
 };
 
 struct AddressCase {
@@ -315,7 +317,8 @@ INSTANTIATE_TEST_SUITE_P(Page, RefusedWriteTest, ::testing::ValuesIn(kRefusedWri
 
 TEST_F(DhcpPageTest, SwitchGreysInputsAndClearsErrorsOnlyWhenTurnedOff)
 {
-    switch_dhcp->property_active().signal_changed().connect(sigc::ptr_fun(&on_switch_dhcp_state_set));
+    switch_dhcp->property_active().signal_changed().connect(
+        sigc::ptr_fun(&on_switch_dhcp_state_set));
     CaptureStdout out;
 
     switch_dhcp->set_active(true);

@@ -30,7 +30,8 @@ const ValidationCase kCases[] = {
     {"EndBeforeDns", true, "192.168.1.100", "", "x", "x", Field::EndIp, "invalid ip", kIp},
     {"PrimaryBlankIsNotEmpty", true, "192.168.1.100", "192.168.1.200", " ", "", Field::PrimaryDns,
      "invalid dns1", kDns},
-    {"PrimaryBeforeSecondary", true, "192.168.1.100", "192.168.1.200", "8.8.8", "8.8", Field::PrimaryDns,
+    {"PrimaryBeforeSecondary", true, "192.168.1.100", "192.168.1.200", "8.8.8", "8.8",
+     Field::PrimaryDns,
      "invalid dns1", kDns},
     {"SecondaryInvalid", true, "192.168.1.100", "192.168.1.200", "8.8.8.8", "8.8.4.4 ",
      Field::SecondaryDns, "invalid dns2", kDns},
@@ -43,7 +44,8 @@ class ValidationTest : public ::testing::TestWithParam<ValidationCase> {};
 TEST_P(ValidationTest, FirstFailingFieldInPageOrder)
 {
     const ValidationCase& c = GetParam();
-    const DhcpFieldCheck check = checkDhcpSettings(c.enabled, c.start, c.end, c.primary, c.secondary);
+    const DhcpFieldCheck check =
+        checkDhcpSettings(c.enabled, c.start, c.end, c.primary, c.secondary);
     EXPECT_EQ(check.field, c.field);
     EXPECT_EQ(check.trace, c.trace);
     EXPECT_EQ(check.message, c.message);

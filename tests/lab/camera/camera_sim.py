@@ -19,6 +19,9 @@ from camsim import config as camconfig
 from camsim import digest, discovery, http_api, netif, power, state as camstate
 
 
+CONFIG_POLL_S = 0.2
+
+
 class LineLog:
     """Appends whole lines with a time stamp; shared by the camera's threads."""
 
@@ -49,11 +52,27 @@ class Camera:
         self.power.start()
         discovery.DiscoveryResponder(self.state, self.config, self.power, netif.IFACE, self.log,
                                      LineLog(os.path.join(self.directory, "discovery.log"))).start()
-        if self.config.fault("no-http"):
-            self.log("http: off (fault mode no-http)")
-        else:
-            http_api.CameraHttpServer(self).start()
+        threading.Thread(target=self._keep_http_as_configured, name="http-switch",
+                         daemon=True).start()
         self._serve_control()
+
+    def _keep_http_as_configured(self):
+        """Port 80 listens unless the no-http fault is on; switching it takes effect at once."""
+        server = None
+        while True:
+            wanted = not self.config.fault("no-http")
+            if wanted and server is None:
+                server = http_api.CameraHttpServer(self)
+                server.start()
+                self.state.set_http_listening(True)
+                self.log("http: listening on port 80")
+            elif not wanted and server is not None:
+                server.shutdown()
+                server.server_close()
+                server = None
+                self.state.set_http_listening(False)
+                self.log("http: closed (fault mode no-http)")
+            time.sleep(CONFIG_POLL_S)
 
     def _serve_control(self):
         """The PoE port: datagrams "on" and "off" from the switch driver stand-in."""

@@ -103,7 +103,10 @@ def wait_ready(args):
         waiting = []
         for d in camera_dirs():
             state = read_json(os.path.join(d, "state.json"), {})
-            if state.get("power") != "on" or not state.get("live", {}).get("address"):
+            config = read_json(os.path.join(d, "config.json"), {})
+            http_ready = state.get("http_listening") or "no-http" in config.get("faults", [])
+            if state.get("power") != "on" or not state.get("live", {}).get("address") \
+                    or not http_ready:
                 waiting.append(os.path.basename(d))
         if not waiting:
             return 0

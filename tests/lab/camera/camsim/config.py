@@ -8,7 +8,7 @@ import os
 import threading
 
 FAULTS = {
-    "no-http",             # no HTTP server at all: connections are refused
+    "no-http",             # nothing listens on port 80: connections are refused
     "slow-http",           # every HTTP answer waits slow_seconds before it is sent
     "huge-answer",         # every HTTP answer body is padded to huge_bytes
     "wrong-size-reply",    # the discovery reply is reply_size bytes instead of 334

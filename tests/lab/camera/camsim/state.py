@@ -23,6 +23,7 @@ class CameraState:
         self.mac = config.get("mac").upper()
         self.realm = "LabCamera-" + self.mac.replace(":", "")
         self.power = "on"
+        self.http_listening = False
         self.live = {"address": "", "prefix": 0, "netmask": "", "gateway": ""}
         saved = self._load_saved()
         if saved is not None:
@@ -113,6 +114,11 @@ class CameraState:
             self.power = power
             self.save()
 
+    def set_http_listening(self, listening):
+        with self._lock:
+            self.http_listening = listening
+            self.save()
+
     def refresh_live(self):
         """Reads the interface's address from the kernel; saves when it changed."""
         live = netif.live_address()
@@ -139,6 +145,7 @@ class CameraState:
                 "static": dict(self.static),
                 "dns": dict(self.dns),
                 "power": self.power,
+                "http_listening": self.http_listening,
                 "live": dict(self.live),
                 "updated": time.time(),
             }

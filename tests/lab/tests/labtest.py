@@ -1,0 +1,89 @@
+"""What the lab's tests share: driving the `lab` command, polling with a deadline,
+and a lab that is taken down again whatever happens in the test."""
+import json
+import os
+import subprocess
+import tempfile
+import time
+import unittest
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+LAB = os.path.join(os.path.dirname(HERE), "lab")
+LAB_DIR = "/run/velnor-lab"
+PY = "/usr/bin/python3"
+DEADLINE_S = 30.0
+POLL_S = 0.2
+
+
+def lab(*args, stdin=None, check=True):
+    """Runs `lab ARGS`; returns the completed process (text)."""
+    proc = subprocess.run([LAB, *args], input=stdin, capture_output=True, text=True, timeout=120)
+    if check and proc.returncode != 0:
+        raise AssertionError(f"lab {' '.join(args)} exited {proc.returncode}:\n"
+                             f"{proc.stdout}\n{proc.stderr}")
+    return proc
+
+
+def wait_for(what, condition, deadline_s=DEADLINE_S):
+    """Polls condition() until it returns something true; fails naming what was awaited."""
+    end = time.monotonic() + deadline_s
+    last = None
+    while time.monotonic() < end:
+        last = condition()
+        if last:
+            return last
+        time.sleep(POLL_S)
+    raise AssertionError(f"timed out waiting for {what} (last: {last!r})")
+
+
+def camera_state(name):
+    with open(os.path.join(LAB_DIR, "cameras", name, "state.json"), encoding="utf-8") as f:
+        return json.load(f)
+
+
+def live_address(name):
+    return camera_state(name)["live"]["address"]
+
+
+def read_log(relative):
+    try:
+        with open(os.path.join(LAB_DIR, relative), encoding="utf-8") as f:
+            return f.read()
+    except FileNotFoundError:
+        return ""
+
+
+def curl(url, user=None, password=None, *extra):
+    """curl --digest from the recorder; credentials go in on stdin, never on a command line.
+    Returns (exit status, HTTP code, body)."""
+    marker = "\n@@code="
+    args = ["run", "curl", "-s", "--digest", "-K", "-", "-w", marker + "%{http_code}", *extra, url]
+    config = f'user = "{user}:{password}"\n' if user is not None else ""
+    proc = lab(*args, stdin=config, check=False)
+    body, _, code = proc.stdout.rpartition(marker)
+    return proc.returncode, int(code or 0), body
+
+
+def discover():
+    """Replies to one discovery request sent from the recorder: [(sender, bytes)]."""
+    proc = lab("exec", "nvr", PY, os.path.join(HERE, "discovery_probe.py"))
+    return [(r["sender"], bytes.fromhex(r["data"])) for r in json.loads(proc.stdout)]
+
+
+class LabTestCase(unittest.TestCase):
+    """Brings up one lab for the class from CAMERAS (a list of camera objects) or COUNT."""
+
+    CAMERAS = None
+    COUNT = 3
+
+    @classmethod
+    def setUpClass(cls):
+        lab("down", check=False)
+        cls.addClassCleanup(lab, "down", check=False)
+        if cls.CAMERAS is not None:
+            with tempfile.NamedTemporaryFile("w", suffix=".json", delete=False) as f:
+                json.dump(cls.CAMERAS, f)
+            cls.addClassCleanup(os.unlink, f.name)
+            lab("up", "--config", f.name)
+        else:
+            lab("up", str(cls.COUNT))

@@ -59,8 +59,10 @@ void on_button_apply_clicked(NetworkConfig& nc)
         on_button_apply_yes_clicked(nc);
         return;
     }
-    // Its buttons act through their own handlers and hide it, which ends the run.
+    // Its buttons act through their own handlers and hide it, which ends the run. Escape ends
+    // the run too, without a button: the dialog must not stay behind, answered by nobody.
     dialog_apply->run();
+    dialog_apply->hide();
 }
 
 void on_button_apply_yes_clicked(NetworkConfig& nc)
@@ -115,6 +117,7 @@ void on_button_back_clicked(NetworkConfig& nc)
 bool on_window_main_destroy_event(GdkEventAny* /*event*/)
 {
     dialog_quit->run();
+    dialog_quit->hide();  // after Escape, which answers nothing
     std::cout << "Exiting..." << std::endl;
     // The window is closed only by Yes in the dialog, never by the toolkit itself.
     return true;

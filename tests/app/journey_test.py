@@ -96,7 +96,9 @@ class Journey(unittest.TestCase):
         self.assertTrue(self.showing_label(frame, "10.20.30.2"))
         switch = frame.findChild(lambda n: n.roleName in ("toggle button", "switch") and n.showing)
         self.click(switch) if "click" in switch.actions else switch.doActionNamed("toggle")
-        entries = [n for n in frame.findChildren(lambda n: n.roleName == "text" and n.showing)]
+        # Entries carry no names; on screen the pool start stands above the pool end.
+        entries = sorted(frame.findChildren(lambda n: n.roleName == "text" and n.showing),
+                         key=lambda n: n.position[1])
         start, end = entries[0], entries[1]
         self.assertEqual(start.text, "192.168.1.")
         wait_for(lambda: start.sensitive, what="the pool entries to be editable")

@@ -219,4 +219,31 @@ TEST_P(QuitTest, CloseRequestAsksAndTheToolkitNeverClosesByItself)
 INSTANTIATE_TEST_SUITE_P(Answers, QuitTest, ::testing::ValuesIn(kQuitCases),
                          [](const auto& info) { return std::string(info.param.name); });
 
+// Escape ends a dialog's run without any of its buttons; the dialog must not stay behind.
+void escapeWhenShown(Gtk::Dialog* dialog)
+{
+    Glib::signal_timeout().connect(
+        [dialog]() {
+            if (!dialog->get_visible())
+                return true;
+            dialog->response(Gtk::RESPONSE_DELETE_EVENT);
+            return false;
+        },
+        10);
+}
+
+TEST_F(NavigationTest, EscapeInEitherDialogChangesNothingAndLeavesNoDialog)
+{
+    goTo(kCameraPage);
+    escapeWhenShown(dialog_apply);
+    on_button_apply_clicked(nc);
+    EXPECT_FALSE(dialog_apply->get_visible());
+    EXPECT_EQ(currentPage(), kCameraPage);
+
+    escapeWhenShown(dialog_quit);
+    EXPECT_TRUE(on_window_main_destroy_event(nullptr));
+    EXPECT_FALSE(dialog_quit->get_visible());
+    EXPECT_TRUE(window_main->get_visible());
+}
+
 }  // namespace

@@ -111,7 +111,7 @@ def wait_ready(args):
         if not waiting:
             return 0
         time.sleep(POLL_S)
-    sys.stderr.write(f"lab: still without an address: {' '.join(waiting)}\n")
+    sys.stderr.write(f"lab: not ready (power, address, port 80): {' '.join(waiting)}\n")
     return 1
 
 

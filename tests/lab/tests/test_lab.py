@@ -1,0 +1,159 @@
+"""The lab end to end without the program: the real dhcpd behind the init script
+stand-in, leases from its pool, PoE power through the preload library, and a
+`lab down` that leaves nothing behind."""
+import hashlib
+import os
+import subprocess
+import unittest
+
+from labtest import LAB, LAB_DIR, LabTestCase, camera_state, curl, discover, lab, live_address, \
+    read_log, wait_for
+
+# The file as the wizard writes it, with a pool other than the lab's first one, so
+# that a lease from it proves the restarted dhcpd serves this file.
+WIZARD_CONF = """class "limited-1" {
+  lease limit 16;
+}
+INTERFACESv4="eth1";
+default-lease-time 172800;
+max-lease-time 172800;
+subnet 192.168.1.0 netmask 255.255.255.0 {
+  range 192.168.1.150 192.168.1.180;
+  option subnet-mask 255.255.255.0;
+  option domain-name-servers 8.8.8.8, 8.8.4.4;
+}
+"""
+POOL = range(150, 181)
+CAMERA = "cam1"
+PORT = "1"
+STATUS_CHECK = "/init-cgi/pw_init.cgi?msubmenu=statuscheck&action=view"
+
+
+def in_pool(address):
+    parts = address.split(".")
+    return address.startswith("192.168.1.") and int(parts[3]) in POOL
+
+
+def write_dhcp_conf(text):
+    with open(os.path.join(LAB_DIR, "etc-dhcp", "dhcpd.conf"), "w", encoding="utf-8") as f:
+        f.write(text)
+
+
+def service(command):
+    """The program's own command line, through a shell, as the recorder's program."""
+    return lab("run", "sh", "-c", command, check=False)
+
+
+def lab_pids():
+    out = subprocess.run(["ip", "netns", "list"], capture_output=True, text=True).stdout
+    names = [line.split()[0] for line in out.splitlines() if line.startswith("vlab-")]
+    pids = []
+    for ns in names:
+        pids += subprocess.run(["ip", "netns", "pids", ns], capture_output=True,
+                               text=True).stdout.split()
+    return names, pids
+
+
+def process_identity(pid):
+    """(pid, start time) of a live process: a pid alone may be taken by a new process
+    once the old one is gone. A zombie has ended (some containers' init never reaps)."""
+    try:
+        with open(f"/proc/{pid}/stat", encoding="ascii") as f:
+            fields = f.read().rsplit(")", 1)[1].split()
+    except OSError:
+        return None
+    return None if fields[0] == "Z" else (pid, fields[19])
+
+
+def still_running(identities):
+    return [i for i in identities if i is not None and process_identity(i[0]) == i]
+
+
+def host_file_digest(path):
+    with open(path, "rb") as f:
+        return hashlib.sha256(f.read()).hexdigest()
+
+
+class LabEndToEndTest(LabTestCase):
+    COUNT = 3
+
+    def test_1_run_sees_the_stand_ins_and_passes_status_and_environment(self):
+        out = lab("run", "sh", "-c", 'echo "$LAB_PROBE"; command -v systemctl; ip -4 -o addr show eth1;'
+                  ' cat /etc/dhcp/dhcpd.conf | head -1; exit 7', check=False)
+        self.assertEqual(out.returncode, 7)
+        lines = out.stdout.splitlines()
+        self.assertEqual(lines[1], f"{LAB_DIR}/bin/systemctl")
+        self.assertIn("192.168.1.1/24 brd 192.168.1.255", lines[2])
+        self.assertEqual(lines[3], 'class "limited-1" {')
+        env = dict(os.environ, LAB_PROBE="kept")
+        kept = subprocess.run([LAB, "run", "sh", "-c", 'printf %s "$LAB_PROBE"'], env=env,
+                              capture_output=True, text=True)
+        self.assertEqual(kept.stdout, "kept")
+
+    def test_2_service_commands_have_real_exit_statuses(self):
+        write_dhcp_conf(WIZARD_CONF.replace("192.168.1.180", "192.168.2.180"))
+        bad = service("/etc/init.d/isc-dhcp-server restart")
+        self.assertNotEqual(bad.returncode, 0, "dhcpd refuses a range outside the subnet")
+        self.assertEqual(service("/etc/init.d/isc-dhcp-server status").returncode, 3)
+
+        write_dhcp_conf(WIZARD_CONF)
+        self.assertEqual(service("/etc/init.d/isc-dhcp-server restart").returncode, 0)
+        self.assertEqual(service("/etc/init.d/isc-dhcp-server status").returncode, 0)
+        self.assertEqual(service("systemctl enable isc-dhcp-server.service").returncode, 0)
+        self.assertEqual(service("systemctl is-enabled isc-dhcp-server.service").stdout, "enabled\n")
+        self.assertNotEqual(service("systemctl enable nothing.service").returncode, 0)
+        self.assertIn("enable isc-dhcp-server.service", read_log("systemctl.log"))
+
+    def test_3_power_cycle_through_the_poe_library(self):
+        write_dhcp_conf(WIZARD_CONF)
+        self.assertEqual(service("/etc/init.d/isc-dhcp-server restart").returncode, 0)
+        mac = camera_state(CAMERA)["mac"]
+
+        lab("poe", PORT, "off")
+        wait_for("the camera to lose its address", lambda: live_address(CAMERA) == "")
+        self.assertEqual(camera_state(CAMERA)["power"], "off")
+        self.assertNotIn(mac.encode(), [d[19:36] for _, d in discover()], "an unpowered camera is silent")
+        self.assertIn(f"port={PORT} state=0 ret=0", read_log("poe.log"))
+
+        lab("poe", PORT, "on")
+        # The old lease lies outside the new pool: the camera must have asked the new dhcpd.
+        address = wait_for("a lease from the new pool", lambda: in_pool(live_address(CAMERA))
+                           and live_address(CAMERA))
+        self.assertIn(f"port={PORT} state=1 ret=0", read_log("poe.log"))
+        self.assertIn(mac.encode(), [d[19:36] for _, d in discover()])
+        self.assertEqual(wait_for("HTTP after the boot", lambda: curl(f"http://{address}{STATUS_CHECK}")[1]),
+                         200)
+        self.assertIn(mac.lower(), read_log("dhcpd/dhcpd.leases").lower())
+
+    def test_4_down_leaves_nothing_behind(self):
+        host_conf = host_file_digest("/etc/dhcp/dhcpd.conf")
+        processes = [process_identity(p) for p in lab_pids()[1]]
+        self.assertTrue(processes)
+        lab("down")
+        names = lab_pids()[0]
+        self.assertEqual(names, [])
+        self.assertEqual(still_running(processes), [])
+        with open("/proc/self/mountinfo", encoding="utf-8") as f:
+            mounts = f.read()
+        self.assertNotIn("vlab-", mounts)
+        self.assertNotIn("velnor-lab", mounts)
+        self.assertFalse(os.path.exists(LAB_DIR))
+        self.assertEqual(host_file_digest("/etc/dhcp/dhcpd.conf"), host_conf)
+
+
+class LabCrashRecoveryTest(unittest.TestCase):
+    """A lab whose state folder is gone (a crash, a reboot of /run) still comes down."""
+
+    def test_down_after_the_lab_folder_was_lost(self):
+        lab("down", check=False)
+        self.addCleanup(lab, "down", check=False)
+        lab("up", "1")
+        processes = [process_identity(p) for p in lab_pids()[1]]
+        subprocess.run(["rm", "-rf", LAB_DIR], check=True)
+        lab("down")
+        self.assertEqual(lab_pids()[0], [])
+        self.assertEqual(still_running(processes), [])
+
+
+if __name__ == "__main__":
+    unittest.main()

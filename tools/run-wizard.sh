@@ -1,0 +1,148 @@
+#!/bin/bash
+# Runs the wizard end to end in the camera lab (tests/lab): installs what is
+# needed, builds, brings up a lab with four cameras (factory-new, factory-default
+# credentials, a password of its own, a static address), and runs the program as
+# the recorder's, on $DISPLAY or on a virtual display watched through VNC. When the
+# wizard ends, everything started here is stopped and the lab taken down.
+set -euo pipefail
+
+REPO=$(cd "$(dirname "$(readlink -f "${BASH_SOURCE[0]}")")/.." && pwd)
+BUILD=$REPO/build
+LAB=$REPO/tests/lab/lab
+LAB_DIR=/run/velnor-lab
+CAMERAS=4
+SCREEN=1024x600x24
+VNC_FIRST_PORT=5900
+WAIT_TENTHS=100
+BUILD_PACKAGES=(build-essential cmake pkg-config libgtkmm-3.0-dev libcurl4-openssl-dev uuid-dev
+                libglib2.0-dev-bin googletest libgtest-dev)
+LAB_PACKAGES=(iproute2 isc-dhcp-server busybox util-linux curl psmisc python3 gcc)
+DISPLAY_PACKAGES=(xvfb x11vnc dbus)
+
+say() { echo "run-wizard: $*"; }
+die() { echo "run-wizard: $*" >&2; exit 1; }
+[ "$(id -u)" = 0 ] || die "must run as root (the lab makes network namespaces and mounts)"
+
+started_pids=()
+work_dir=""
+lab_started=0
+cleanup() {
+    local status=$?
+    set +e
+    [ "$lab_started" = 1 ] && "$LAB" down >/dev/null
+    local i
+    for ((i = ${#started_pids[@]} - 1; i >= 0; i--)); do
+        kill "${started_pids[i]}" 2>/dev/null
+        wait "${started_pids[i]}" 2>/dev/null
+    done
+    [ -n "$work_dir" ] && rm -rf "$work_dir"
+    exit "$status"
+}
+trap cleanup EXIT
+trap 'exit 130' INT TERM
+
+wait_for_path() {
+    local i
+    for ((i = 0; i < WAIT_TENTHS; i++)); do [ -e "$1" ] && return 0; sleep 0.1; done
+    die "$2 did not come up ($1 missing)"
+}
+
+install_packages() {
+    local missing=() p
+    for p in "${BUILD_PACKAGES[@]}" "${LAB_PACKAGES[@]}" "${DISPLAY_PACKAGES[@]}"; do
+        dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "ok installed" || missing+=("$p")
+    done
+    [ ${#missing[@]} = 0 ] && return
+    say "installing ${missing[*]}"
+    # Installing the DHCP server must not start a DHCP service on this machine's own
+    # networks: keep package scripts from starting services while apt runs.
+    local policy=/usr/sbin/policy-rc.d own_policy=0
+    if [ ! -e "$policy" ]; then
+        printf '#!/bin/sh\nexit 101\n' >"$policy" && chmod +x "$policy" && own_policy=1
+    fi
+    local status=0
+    DEBIAN_FRONTEND=noninteractive apt-get -o DPkg::Lock::Timeout=600 update -q || status=$?
+    [ "$status" = 0 ] && { DEBIAN_FRONTEND=noninteractive apt-get -o DPkg::Lock::Timeout=600 \
+        install -y -q --no-install-recommends "${missing[@]}" || status=$?; }
+    [ "$own_policy" = 1 ] && rm -f "$policy"
+    [ "$status" = 0 ] || die "package installation failed"
+}
+
+free_display() {
+    local n
+    for ((n = 90; n < 200; n++)); do
+        [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ] || { echo "$n"; return; }
+    done
+    die "no free X display number"
+}
+
+free_tcp_port() {
+    /usr/bin/python3 - "$1" <<'PY'
+import socket, sys
+for port in range(int(sys.argv[1]), int(sys.argv[1]) + 100):
+    with socket.socket() as s:
+        try:
+            s.bind(("127.0.0.1", port))
+        except OSError:
+            continue
+        print(port)
+        break
+PY
+}
+
+start_virtual_display() {
+    local n port
+    n=$(free_display)
+    Xvfb ":$n" -screen 0 "$SCREEN" -nolisten tcp >"$work_dir/xvfb.log" 2>&1 &
+    started_pids+=($!)
+    wait_for_path "/tmp/.X11-unix/X$n" "Xvfb"
+    export DISPLAY=":$n"
+    port=$(free_tcp_port "$VNC_FIRST_PORT")
+    x11vnc -display "$DISPLAY" -localhost -forever -shared -nopw -rfbport "$port" \
+        >"$work_dir/x11vnc.log" 2>&1 &
+    started_pids+=($!)
+    say "virtual display $DISPLAY; watch it with a VNC viewer on 127.0.0.1:$port"
+    say "  (from another machine: ssh -L $port:127.0.0.1:$port THIS-HOST, then localhost:$port)"
+}
+
+start_session_bus() {
+    # The program registers itself on the session bus from the recorder's network
+    # namespace; an abstract socket would not reach there, a path socket does.
+    case "${DBUS_SESSION_BUS_ADDRESS:-}" in unix:path=*) [ -S "${DBUS_SESSION_BUS_ADDRESS#unix:path=}" ] && return ;; esac
+    dbus-daemon --session --nofork --address="unix:path=$work_dir/bus" >"$work_dir/dbus.log" 2>&1 &
+    started_pids+=($!)
+    wait_for_path "$work_dir/bus" "the session bus"
+    export DBUS_SESSION_BUS_ADDRESS="unix:path=$work_dir/bus"
+}
+
+install_packages
+say "building into $BUILD"
+cmake -S "$REPO" -B "$BUILD" >/dev/null
+cmake --build "$BUILD" -j"$(nproc)" --target velnor-config-tool velnor_poe_stub
+
+work_dir=$(mktemp -d /tmp/velnor-wizard.XXXXXX)
+chmod 755 "$work_dir"
+if [ -n "${DISPLAY:-}" ]; then
+    say "using display $DISPLAY"
+else
+    start_virtual_display
+fi
+start_session_bus
+
+[ -f "$LAB_DIR/up" ] && die "a lab is already up (tests running?); wait for it or run: $LAB down"
+lab_started=1
+VELNOR_LAB_POE_STUB=$BUILD/tests/lab/libvelnor_poe_stub.so "$LAB" up "$CAMERAS"
+"$LAB" status || true
+say "starting the wizard; its traces follow and are kept in $LAB_DIR/wizard.log"
+say "(after it ends: /run/velnor-lab.last/wizard.log; lab status meanwhile: $LAB status)"
+# In the background with `wait`, so that Ctrl-C or a TERM reaches the clean-up at
+# once; line-buffered so that the traces show as they are written.
+"$LAB" run stdbuf -oL -eL "$BUILD/velnor-config-tool" > >(tee "$LAB_DIR/wizard.log") 2>&1 &
+wizard_pid=$!
+started_pids+=("$wizard_pid")
+set +e
+wait "$wizard_pid"
+status=$?
+set -e
+say "the wizard ended with status $status"
+exit "$status"

@@ -159,10 +159,13 @@ TEST(LabPoe, SixteenPortRequestsThroughTheDriver)
     EXPECT_EQ(trace, expectedTrace);
     EXPECT_EQ(poeLogOf(getpid(), since), expectedLog);
 
-    // The cameras went dark and came back; the later tests need them answering again.
+    // The cameras went dark and booted again; the later tests need them answering.
     for (const char* camera : kCameras)
-        EXPECT_NE(lab::fileText(lab::cameraFile(camera, "events.log")).find("power: off"), std::string::npos)
-            << camera;
+        EXPECT_TRUE(lab::waitUntil([camera] {
+            const std::string events = lab::fileText(lab::cameraFile(camera, "events.log"));
+            const auto off = events.find("power: off");
+            return off != std::string::npos && events.find("power: on after boot", off) != std::string::npos;
+        })) << camera;
     ASSERT_TRUE(lab::waitAllReady());
 }
 

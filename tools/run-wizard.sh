@@ -8,8 +8,8 @@ set -euo pipefail
 
 REPO=$(cd "$(dirname "$(readlink -f "${BASH_SOURCE[0]}")")/.." && pwd)
 BUILD=$REPO/build
+WIZARD_LOG=$BUILD/wizard.log
 LAB=$REPO/tests/lab/lab
-LAB_DIR=/run/velnor-lab
 CAMERAS=4
 SCREEN=1024x600x24
 VNC_FIRST_PORT=5900
@@ -25,11 +25,9 @@ die() { echo "run-wizard: $*" >&2; exit 1; }
 
 started_pids=()
 work_dir=""
-lab_started=0
 cleanup() {
     local status=$?
     set +e
-    [ "$lab_started" = 1 ] && "$LAB" down >/dev/null
     local i
     for ((i = ${#started_pids[@]} - 1; i >= 0; i--)); do
         kill "${started_pids[i]}" 2>/dev/null
@@ -129,15 +127,14 @@ else
 fi
 start_session_bus
 
-[ -f "$LAB_DIR/up" ] && die "a lab is already up (tests running?); wait for it or run: $LAB down"
-lab_started=1
-VELNOR_LAB_POE_STUB=$BUILD/tests/lab/libvelnor_poe_stub.so "$LAB" up "$CAMERAS"
-"$LAB" status || true
-say "starting the wizard; its traces follow and are kept in $LAB_DIR/wizard.log"
-say "(after it ends: /run/velnor-lab.last/wizard.log; lab status meanwhile: $LAB status)"
-# In the background with `wait`, so that Ctrl-C or a TERM reaches the clean-up at
-# once; line-buffered so that the traces show as they are written.
-"$LAB" run stdbuf -oL -eL "$BUILD/velnor-config-tool" > >(tee "$LAB_DIR/wizard.log") 2>&1 &
+say "starting the lab and the wizard; its traces are also kept in $WIZARD_LOG"
+say "(the lab while it runs: $LAB status; its logs: $LAB logs)"
+# `lab session` waits for the lab if tests hold it, and takes the lab down however
+# the wizard ends. In the background with `wait`, so that Ctrl-C or a TERM reaches
+# the clean-up at once; line-buffered so that the traces show as they are written.
+export VELNOR_LAB_POE_STUB=$BUILD/tests/lab/libvelnor_poe_stub.so
+"$LAB" session "$CAMERAS" -- /bin/sh -c '"$0" status; exec "$0" run stdbuf -oL -eL "$1"' \
+    "$LAB" "$BUILD/velnor-config-tool" > >(tee "$WIZARD_LOG") 2>&1 &
 wizard_pid=$!
 started_pids+=("$wizard_pid")
 set +e

@@ -3,16 +3,31 @@ and a lab that is taken down again whatever happens in the test."""
 import json
 import os
 import subprocess
+import sys
 import tempfile
 import time
 import unittest
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 LAB = os.path.join(os.path.dirname(HERE), "lab")
+sys.path.insert(0, os.path.join(os.path.dirname(HERE), "tools"))
+from lab_lock import LabLock  # noqa: E402
+
+LOCK_WAIT_S = 180.0
 LAB_DIR = "/run/velnor-lab"
 PY = "/usr/bin/python3"
 DEADLINE_S = 30.0
 POLL_S = 0.2
+
+
+def hold_lab(testcase):
+    """Takes the machine's lab for a test class: waits for the lock, clears what a
+    crashed run left, and takes the lab down and releases the lock at the end."""
+    lock = LabLock(LOCK_WAIT_S, f"test {testcase.__module__}.{testcase.__qualname__}")
+    lock.acquire()
+    testcase.addClassCleanup(lock.release)
+    testcase.addClassCleanup(lab, "down", check=False)
+    lab("down", check=False)
 
 
 def lab(*args, stdin=None, check=True):
@@ -78,8 +93,7 @@ class LabTestCase(unittest.TestCase):
 
     @classmethod
     def setUpClass(cls):
-        lab("down", check=False)
-        cls.addClassCleanup(lab, "down", check=False)
+        hold_lab(cls)
         if cls.CAMERAS is not None:
             with tempfile.NamedTemporaryFile("w", suffix=".json", delete=False) as f:
                 json.dump(cls.CAMERAS, f)

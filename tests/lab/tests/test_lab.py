@@ -6,7 +6,7 @@ import os
 import subprocess
 import unittest
 
-from labtest import LAB, LAB_DIR, LabTestCase, camera_state, curl, discover, lab, live_address, \
+from labtest import LAB, LAB_DIR, LabTestCase, hold_lab, camera_state, curl, discover, lab, live_address, \
     read_log, wait_for
 
 # The file as the wizard writes it, with a pool other than the lab's first one, so
@@ -144,9 +144,11 @@ class LabEndToEndTest(LabTestCase):
 class LabCrashRecoveryTest(unittest.TestCase):
     """A lab whose state folder is gone (a crash, a reboot of /run) still comes down."""
 
+    @classmethod
+    def setUpClass(cls):
+        hold_lab(cls)
+
     def test_down_after_the_lab_folder_was_lost(self):
-        lab("down", check=False)
-        self.addCleanup(lab, "down", check=False)
         lab("up", "1")
         processes = [process_identity(p) for p in lab_pids()[1]]
         subprocess.run(["rm", "-rf", LAB_DIR], check=True)

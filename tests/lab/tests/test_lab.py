@@ -125,6 +125,38 @@ class LabEndToEndTest(LabTestCase):
                          200)
         self.assertIn(mac.lower(), read_log("dhcpd/dhcpd.leases").lower())
 
+    def test_3a_poe_requests_are_answered_as_the_driver_would(self):
+        # ctypes, not fcntl.ioctl: the latter cuts the request number to 32 bits itself.
+        script = """
+import ctypes, errno, os, struct
+libc = ctypes.CDLL(None, use_errno=True)
+libc.ioctl.argtypes = [ctypes.c_int, ctypes.c_ulong, ctypes.c_char_p]
+SET_PORT = 0xC0080100
+def ioctl(fd, request, port, state):
+    if libc.ioctl(fd, request, struct.pack("ii", port, state)) == 0:
+        return "0"
+    return errno.errorcode[ctypes.get_errno()]
+fd = os.open("/dev/poe", os.O_RDWR)
+cases = [  # (request, port, state)
+    (SET_PORT, 15, 1),
+    (SET_PORT | 0xFFFFFFFF00000000, 14, 1),  # held in a signed int, passed sign-extended
+    (SET_PORT, 16, 1), (SET_PORT, -1, 1), (SET_PORT, 3, 2),
+    (SET_PORT + 1, 3, 1),
+]
+for request, port, state in cases:
+    print(ioctl(fd, request, port, state))
+os.close(fd)
+with open("/dev/null", "rb") as other:  # not the device: the kernel's answer, no log line
+    print(ioctl(other.fileno(), SET_PORT, 13, 1))
+"""
+        out = lab("run", "/usr/bin/python3", "-c", script).stdout.split()
+        self.assertEqual(out, ["0", "0", "EINVAL", "EINVAL", "EINVAL", "ENOTTY", "ENOTTY"])
+        log = read_log("poe.log")
+        for line in ("port=15 state=1 ret=0", "port=14 state=1 ret=0", "port=16 state=1 ret=-1",
+                     "request=0xc0080101 unknown ret=-1", "open /dev/poe", "close fd="):
+            self.assertIn(line, log)
+        self.assertNotIn("port=13", log)
+
     def test_4_down_leaves_nothing_behind(self):
         host_conf = host_file_digest("/etc/dhcp/dhcpd.conf")
         processes = [process_identity(p) for p in lab_pids()[1]]

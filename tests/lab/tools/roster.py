@@ -4,6 +4,9 @@ The standard set is chosen to show each state a camera arrives in: factory-new,
 factory-default credentials, a password of its own, and a static address.
 """
 import json
+import re
+
+MAC_FORMAT = re.compile(r"^[0-9A-Fa-f]{2}(:[0-9A-Fa-f]{2}){5}$")
 
 FACTORY_USER = "admin"
 FACTORY_PASSWORD = "7395"
@@ -51,6 +54,8 @@ def complete(cameras):
         cam.setdefault("port", i)
         cam.setdefault("name", f"cam{cam['port']}")
         cam.setdefault("mac", mac_for(cam["port"]))
+        if not MAC_FORMAT.match(cam["mac"]) or int(cam["mac"][:2], 16) & 1:
+            raise ValueError(f"camera {cam['name']}: {cam['mac']!r} is not a unicast MAC like 02:56:4C:00:00:01")
         if not 0 <= cam["port"] < MAX_PORTS or cam["port"] in ports:
             raise ValueError(f"camera {cam['name']}: port {cam['port']} invalid or taken")
         if not cam["name"].replace("-", "").isalnum() or cam["name"] in names or len(cam["name"]) > 9:

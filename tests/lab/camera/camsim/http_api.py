@@ -172,7 +172,7 @@ class CameraRequestHandler(http.server.BaseHTTPRequestHandler):
         self._send(Answer(405, "Method Not Allowed\n"), None)
         self.server.camera.request_log(f"{query.mask_secrets(self.requestline)}\t405\t-")
 
-    do_POST = do_PUT = do_DELETE = do_HEAD = do_other
+    do_POST = do_PUT = do_DELETE = do_other
 
     def _send(self, answer, challenge):
         config = self.server.camera.config
@@ -202,6 +202,11 @@ class CameraRequestHandler(http.server.BaseHTTPRequestHandler):
 
     def log_message(self, format, *args):
         pass  # requests are logged by the camera, with secrets masked
+
+    def log_error(self, format, *args):
+        """Requests refused before they reach do_GET (malformed, too long, other methods)."""
+        line = query.mask_secrets(getattr(self, "requestline", "") or "-")
+        self.server.camera.request_log(f"{line}\terror: {query.mask_secrets(format % args)}")
 
 
 class CameraHttpServer(socketserver.ThreadingMixIn, http.server.HTTPServer):

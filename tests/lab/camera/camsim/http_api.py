@@ -92,7 +92,7 @@ class CameraApi:
         kind = fields.get("IPv4Type")
         if kind == "DHCP":
             self.state.set_mode_dhcp()
-            return Answer(200, "OK", after=self.power.use_dhcp)
+            return Answer(200, "OK", after=self.power.readdress)
         if kind != "Manual":
             return error(400, "InvalidIPv4Type")
         address = fields.get("IPv4Address", "")
@@ -103,7 +103,7 @@ class CameraApi:
         if not prefix_text.isdigit() or not 1 <= int(prefix_text) <= 32:
             return error(400, "InvalidPrefixLength")
         self.state.set_mode_static(address, int(prefix_text), gateway)
-        return Answer(200, "OK", after=self.power.use_static)
+        return Answer(200, "OK", after=self.power.readdress)
 
     def dns_view(self, fields, user):
         return Answer(200, ok_lines(PrimaryDNS=self.state.dns["primary"],

@@ -36,10 +36,8 @@ class PowerController:
     def power(self, on):
         self._queue.put(("on",) if on else ("off",))
 
-    def use_dhcp(self):
-        self._queue.put(("addressing", ADDRESS_CHANGE_GRACE_S))
-
-    def use_static(self):
+    def readdress(self):
+        """Applies the addressing now in the state, once the answer that changed it has left."""
         self._queue.put(("addressing", ADDRESS_CHANGE_GRACE_S))
 
     def stop(self):

@@ -10,7 +10,29 @@ import sys
 import time
 
 LOCK_PATH = "/run/velnor-lab.lock"
+UP_MARKER = "/run/velnor-lab/up"
 POLL_S = 0.5
+
+
+def live_owner_of_lab():
+    """The owner line of the lab that is up, while its owner still runs; else None.
+    A lab whose owner has gone (crashed) is a leftover anyone may take down."""
+    try:
+        with open(UP_MARKER, encoding="utf-8", errors="replace") as f:
+            line = f.read().strip()
+    except OSError:
+        return None
+    fields = line.split(" ", 2)
+    if len(fields) < 2 or not fields[0].isdigit():
+        return None
+    try:
+        with open(f"/proc/{fields[0]}/stat", encoding="ascii") as f:
+            stat = f.read().rsplit(")", 1)[1].split()
+    except OSError:
+        return None
+    if stat[0] == "Z" or stat[19] != fields[1]:
+        return None
+    return line
 
 
 class LabLock:
@@ -47,6 +69,20 @@ class LabLock:
         os.ftruncate(fd, 0)
         os.pwrite(fd, f"{self.who} (pid {os.getpid()})\n".encode(), 0)
         self._fd = fd
+        # A lab brought up without the lock (by hand, or by a runner of its own) is
+        # left alone while its owner lives.
+        told = False
+        while True:
+            owner = live_owner_of_lab()
+            if owner is None:
+                return
+            if time.monotonic() >= deadline:
+                self.release()
+                raise TimeoutError(f"a lab is up, owned by the running process {owner}")
+            if not told:
+                sys.stderr.write(f"lab: waiting for the lab that is up, owned by {owner}\n")
+                told = True
+            time.sleep(POLL_S)
 
     def release(self):
         if self._fd is not None:

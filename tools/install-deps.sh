@@ -17,8 +17,22 @@ missing=()
 for package in "${packages[@]}"; do
     dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "ok installed" || missing+=("$package")
 done
-if [ "${#missing[@]}" -gt 0 ]; then
-    export DEBIAN_FRONTEND=noninteractive
-    apt-get update -q
-    apt-get install -y -q --no-install-recommends "${missing[@]}"
+[ "${#missing[@]}" -eq 0 ] && exit 0
+
+# Installing the DHCP server must not start a DHCP service on this machine's own networks:
+# package scripts may not start services while apt runs.
+policy=/usr/sbin/policy-rc.d
+own_policy=0
+if [ ! -e "$policy" ]; then
+    printf '#!/bin/sh\nexit 101\n' >"$policy"
+    chmod +x "$policy"
+    own_policy=1
 fi
+status=0
+export DEBIAN_FRONTEND=noninteractive
+apt-get -o DPkg::Lock::Timeout=600 update -q || status=$?
+if [ "$status" -eq 0 ]; then
+    apt-get -o DPkg::Lock::Timeout=600 install -y -q --no-install-recommends "${missing[@]}" || status=$?
+fi
+[ "$own_policy" -eq 1 ] && rm -f "$policy"
+exit "$status"

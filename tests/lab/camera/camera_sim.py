@@ -106,8 +106,12 @@ class Camera:
 
 def check_password(directory, user):
     """Compares without ever printing: the state keeps only the digest secret (HA1)."""
-    with open(os.path.join(directory, "state.json"), encoding="utf-8") as f:
-        saved = json.load(f)
+    try:
+        with open(os.path.join(directory, "state.json"), encoding="utf-8") as f:
+            saved = json.load(f)
+    except (OSError, ValueError) as exc:
+        sys.stderr.write(f"no camera state in {directory}: {exc}\n")
+        return 2
     password = sys.stdin.readline().rstrip("\n")
     for account in saved["accounts"]:
         if account["user"] == user:

@@ -13,6 +13,7 @@ import time
 from urllib.parse import urlsplit
 
 from . import query
+from .state import ADMIN
 
 HTTP_PORT = 80
 PAD_CHUNK = 64 * 1024
@@ -129,7 +130,7 @@ class CameraApi:
             return error(400, "InvalidParameter")
         index = int(index_text)
         # The administrator may change any account; anyone else only their own.
-        if user != "admin" and self.state.index_of(user) != index:
+        if user != ADMIN and self.state.index_of(user) != index:
             return error(403, "NotPermitted")
         if not self.state.set_password(index, target, password):
             return error(400, "NoSuchUser")

@@ -3,6 +3,7 @@
 
 #include <iostream>
 
+#include "app/header_style.h"
 #include "app/navigation.h"
 #include "app/process_objects.h"
 #include "app/widgets.h"
@@ -51,6 +52,7 @@ int main(int /*argc*/, char* /*argv*/[])
         return 1;
     }
     prepare_widgets();
+    apply_header_style();
 
     NetworkConfig networkConfig("eth1", "eth0");
     init_dhcp(networkConfig);

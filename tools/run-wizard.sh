@@ -14,10 +14,6 @@ CAMERAS=4
 SCREEN=1024x600x24
 VNC_FIRST_PORT=5900
 WAIT_TENTHS=100
-BUILD_PACKAGES=(build-essential cmake pkg-config libgtkmm-3.0-dev libcurl4-openssl-dev uuid-dev
-                libglib2.0-dev-bin googletest libgtest-dev)
-LAB_PACKAGES=(iproute2 isc-dhcp-server busybox util-linux curl psmisc python3 gcc)
-DISPLAY_PACKAGES=(xvfb x11vnc dbus)
 
 say() { echo "run-wizard: $*"; }
 die() { echo "run-wizard: $*" >&2; exit 1; }
@@ -43,27 +39,6 @@ wait_for_path() {
     local i
     for ((i = 0; i < WAIT_TENTHS; i++)); do [ -e "$1" ] && return 0; sleep 0.1; done
     die "$2 did not come up ($1 missing)"
-}
-
-install_packages() {
-    local missing=() p
-    for p in "${BUILD_PACKAGES[@]}" "${LAB_PACKAGES[@]}" "${DISPLAY_PACKAGES[@]}"; do
-        dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "ok installed" || missing+=("$p")
-    done
-    [ ${#missing[@]} = 0 ] && return
-    say "installing ${missing[*]}"
-    # Installing the DHCP server must not start a DHCP service on this machine's own
-    # networks: keep package scripts from starting services while apt runs.
-    local policy=/usr/sbin/policy-rc.d own_policy=0
-    if [ ! -e "$policy" ]; then
-        printf '#!/bin/sh\nexit 101\n' >"$policy" && chmod +x "$policy" && own_policy=1
-    fi
-    local status=0
-    DEBIAN_FRONTEND=noninteractive apt-get -o DPkg::Lock::Timeout=600 update -q || status=$?
-    [ "$status" = 0 ] && { DEBIAN_FRONTEND=noninteractive apt-get -o DPkg::Lock::Timeout=600 \
-        install -y -q --no-install-recommends "${missing[@]}" || status=$?; }
-    [ "$own_policy" = 1 ] && rm -f "$policy"
-    [ "$status" = 0 ] || die "package installation failed"
 }
 
 free_display() {
@@ -113,7 +88,7 @@ start_session_bus() {
     export DBUS_SESSION_BUS_ADDRESS="unix:path=$work_dir/bus"
 }
 
-install_packages
+bash "$REPO/tools/install-deps.sh" || die "package installation failed"
 say "building into $BUILD"
 cmake -S "$REPO" -B "$BUILD" >/dev/null
 cmake --build "$BUILD" -j"$(nproc)" --target velnor-config-tool velnor_poe_stub

@@ -35,11 +35,12 @@ public:
     StdoutCapture(const StdoutCapture&) = delete;
     StdoutCapture& operator=(const StdoutCapture&) = delete;
 
-    // Ends the capture, so that test failures reach the terminal again, and returns it all.
-    std::string finish()
+    // Ends the capture, so that test failures reach the terminal again, and returns it all;
+    // passOn false keeps the text back from the standard output it replaced.
+    std::string finish(bool passOn = true)
     {
         const std::string all = text();
-        restore();
+        restore(passOn);
         return all;
     }
 
@@ -55,7 +56,7 @@ public:
     }
 
 private:
-    void restore()
+    void restore(bool passOn = true)
     {
         if (saved_ < 0)
             return;
@@ -64,7 +65,7 @@ private:
         close(saved_);
         close(file_);
         saved_ = -1;
-        for (std::size_t done = 0; done < all.size();) {
+        for (std::size_t done = 0; passOn && done < all.size();) {
             const ssize_t written = write(STDOUT_FILENO, all.data() + done, all.size() - done);
             if (written <= 0)
                 break;

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "camera/camera_requests.h"
+#include "canned_http_server.h"
 #include "stdout_capture.h"
 
 TEST(IsAuthorized, OnlyStatus200)
@@ -23,6 +24,11 @@ struct UrlCase {
     std::function<corvexPacket()> send;
     std::string tracedUrl;  // passwords in it are masked
 };
+
+void PrintTo(const UrlCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
 
 }  // namespace
 
@@ -98,4 +104,22 @@ TEST(ChangePasswordTrace, FailureTracesCodeAndEnd)
     const std::string end = "\n/////////////-----END------///////// \n";
     ASSERT_GE(trace.size(), end.size());
     EXPECT_EQ(trace.substr(trace.size() - end.size()), end) << "the end mark comes last";
+}
+
+TEST(GetStatus, FactoryMarkOnAnyLineOfTheAnswer)
+{
+    const std::pair<std::string, std::string> cases[] = {
+        {"Model=X\nSerial=1\nInitialized=False\nMAC=aa\n", "Need Password"},
+        {"Initialized=False", "Need Password"},
+        {"Model=X\nInitialized=True\n", "Not Connected"},
+        {"", "Not Connected"},
+    };
+    for (const auto& [body, status] : cases) {
+        CannedHttpServer camera("HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(body.size()) +
+                                "\r\n\r\n" + body);
+        StdoutCapture capture;
+        const std::string got = getStatus(camera.address());
+        capture.finish();
+        EXPECT_EQ(got, status) << body;
+    }
 }

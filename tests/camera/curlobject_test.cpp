@@ -4,6 +4,7 @@
 #include <string>
 
 #include "camera/curlobject.h"
+#include "canned_http_server.h"
 #include "stdout_capture.h"
 
 namespace {
@@ -79,4 +80,57 @@ TEST(CurlObjectWriter, NoTargetTakesNothing)
     EXPECT_EQ(CurlObject::StringWriter(data, 1, 3, nullptr), 0u);
     EXPECT_EQ(CurlObject::StringWriter(data, 1, 3, &target), 3u);
     EXPECT_EQ(target, "xabc");
+}
+
+namespace {
+
+std::string answerOfSize(std::size_t total)
+{
+    std::string head = "HTTP/1.1 200 OK\r\nContent-Length: ";
+    // The length field's own digits are part of the total.
+    for (std::size_t digits = 1; digits < 10; ++digits) {
+        const std::size_t bodySize = total - head.size() - digits - 4;
+        if (std::to_string(bodySize).size() == digits)
+            return head + std::to_string(bodySize) + "\r\n\r\n" + std::string(bodySize, 'b');
+    }
+    return head;
+}
+
+}  // namespace
+
+TEST(CurlObjectLimit, HeadersAndBodyUpToOneMebibyteAndNotAByteMore)
+{
+    for (const std::size_t total : {CurlObject::kMaxAnswerBytes, CurlObject::kMaxAnswerBytes + 1}) {
+        const std::string answer = answerOfSize(total);
+        ASSERT_EQ(answer.size(), total);
+        CannedHttpServer server(answer);
+        StdoutCapture capture;
+        auto transport = std::make_unique<CurlObject>(server.address() + "/x", "", "");
+        const bool completed = transport->Get();
+        capture.finish();
+        const std::size_t kept = transport->GetResponseHeader().size() + transport->GetResponseBody().size();
+        if (total <= CurlObject::kMaxAnswerBytes) {
+            EXPECT_TRUE(completed) << transport->GetLastError();
+            EXPECT_EQ(kept, total);
+        } else {
+            EXPECT_FALSE(completed);
+            EXPECT_EQ(transport->GetLastError(), "answer larger than 1048576 bytes, transfer stopped");
+            EXPECT_LE(kept, CurlObject::kMaxAnswerBytes);
+        }
+    }
+}
+
+TEST(CurlObjectLimit, FloodOfHeadersIsStopped)
+{
+    std::string answer = "HTTP/1.1 200 OK\r\n";
+    while (answer.size() <= 2 * CurlObject::kMaxAnswerBytes)
+        answer += "X-Padding: " + std::string(1000, 'p') + "\r\n";
+    CannedHttpServer server(answer + "Content-Length: 0\r\n\r\n");
+    StdoutCapture capture;
+    auto transport = std::make_unique<CurlObject>(server.address() + "/x", "", "");
+    const bool completed = transport->Get();
+    capture.finish();
+    EXPECT_FALSE(completed);
+    EXPECT_FALSE(transport->GetLastError().empty());
+    EXPECT_LE(transport->GetResponseHeader().size(), CurlObject::kMaxAnswerBytes);
 }

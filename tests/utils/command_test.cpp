@@ -18,6 +18,11 @@ struct CommandCase {
     int exitCode;
 };
 
+void PrintTo(const CommandCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
+
 class ExecCommand : public testing::TestWithParam<CommandCase> {};
 
 TEST_P(ExecCommand, ReturnsOutputByteForByteAndExitStatus)

@@ -1,0 +1,79 @@
+// A one-thread HTTP server on the loopback that answers every connection with the same
+// bytes: for answers no camera gives, such as a flood of headers or a body of an exact size.
+#pragma once
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <string>
+#include <thread>
+
+#include "discovery/unique_fd.h"
+
+class CannedHttpServer {
+public:
+    explicit CannedHttpServer(std::string answer) : answer_(std::move(answer))
+    {
+        listener_.reset(socket(AF_INET, SOCK_STREAM, 0));
+        sockaddr_in local{};
+        local.sin_family = AF_INET;
+        local.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        local.sin_port = 0;  // any free port
+        socklen_t size = sizeof local;
+        if (bind(listener_.get(), reinterpret_cast<sockaddr*>(&local), sizeof local) != 0 ||
+            listen(listener_.get(), 4) != 0 ||
+            getsockname(listener_.get(), reinterpret_cast<sockaddr*>(&local), &size) != 0) {
+            listener_.reset();
+            return;
+        }
+        port_ = ntohs(local.sin_port);
+        worker_ = std::thread([this] { serve(); });
+    }
+
+    ~CannedHttpServer()
+    {
+        // Wakes the accept so the thread sees the end.
+        if (listener_.valid())
+            shutdown(listener_.get(), SHUT_RDWR);
+        if (worker_.joinable())
+            worker_.join();
+    }
+
+    CannedHttpServer(const CannedHttpServer&) = delete;
+    CannedHttpServer& operator=(const CannedHttpServer&) = delete;
+
+    // Host and port, as a camera address in a request URL.
+    std::string address() const { return "127.0.0.1:" + std::to_string(port_); }
+
+private:
+    void serve()
+    {
+        for (;;) {
+            UniqueFd client(accept(listener_.get(), nullptr, nullptr));
+            if (!client.valid())
+                return;
+            std::string request;
+            char buffer[4096];
+            while (request.find("\r\n\r\n") == std::string::npos) {
+                const ssize_t count = recv(client.get(), buffer, sizeof buffer, 0);
+                if (count <= 0)
+                    break;
+                request.append(buffer, static_cast<std::size_t>(count));
+            }
+            // A client that stops reading ends the write; the signal must not end the tests.
+            for (std::size_t sent = 0; sent < answer_.size();) {
+                const ssize_t count = send(client.get(), answer_.data() + sent, answer_.size() - sent, MSG_NOSIGNAL);
+                if (count <= 0)
+                    break;
+                sent += static_cast<std::size_t>(count);
+            }
+        }
+    }
+
+    std::string answer_;
+    UniqueFd listener_;
+    unsigned short port_ = 0;
+    std::thread worker_;
+};

@@ -10,6 +10,8 @@ namespace {
 constexpr long kTransferTimeoutSeconds = 60;
 constexpr long kConnectTimeoutSeconds = 10;
 constexpr long kVerifyHostName = 2;
+// The address comes from a discovery reply; whatever it holds, only a web request may follow.
+constexpr const char* kCameraProtocols = "http,https";
 
 // Stands for a password wherever a trace would show one; the journal keeps standard output.
 constexpr const char* kPasswordMask = "********";
@@ -85,6 +87,8 @@ void CurlObject::SetDefaultCurlOptions()
     curl_easy_setopt(curl, CURLOPT_SSL_VERIFYPEER, 0L);
     curl_easy_setopt(curl, CURLOPT_HEADERFUNCTION, &CurlObject::HeaderWriter);
     curl_easy_setopt(curl, CURLOPT_HEADERDATA, this);
+    curl_easy_setopt(curl, CURLOPT_PROTOCOLS_STR, kCameraProtocols);
+    curl_easy_setopt(curl, CURLOPT_REDIR_PROTOCOLS_STR, kCameraProtocols);
 }
 
 bool CurlObject::Get()

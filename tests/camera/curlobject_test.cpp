@@ -73,6 +73,20 @@ TEST(CurlObjectGet, RefusedConnectionIsAFailedTransfer)
     EXPECT_NE(trace.find(error + "\n"), std::string::npos) << "the error is traced";
 }
 
+TEST(CurlObjectGet, OnlyWebRequestsWhateverTheAddressHolds)
+{
+    // A hostile discovery reply could make the address a local file or another protocol.
+    for (const char* url : {"file:///etc/hostname", "dict://127.0.0.1:1/x", "ftp://127.0.0.1:1/x"}) {
+        StdoutCapture capture;
+        auto transport = std::make_unique<CurlObject>(url, "", "");
+        const bool completed = transport->Get();
+        capture.finish();
+        EXPECT_FALSE(completed) << url;
+        EXPECT_EQ(transport->GetResponseBody(), "") << url;
+        EXPECT_FALSE(transport->GetLastError().empty()) << url;
+    }
+}
+
 TEST(CurlObjectWriter, NoTargetTakesNothing)
 {
     char data[] = "abc";

@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "discovery/unique_fd.h"
+#include "utils/unique_fd.h"
 
 // Sockets of the scan in progress; replaced when a scan opens them, closed when it ends.
 extern UniqueFd send_socket_;

@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <iostream>
 
-#include "discovery/unique_fd.h"
+#include "utils/unique_fd.h"
 
 namespace {
 

@@ -10,7 +10,7 @@
 #include <iostream>
 #include <optional>
 
-#include "network/file_descriptor.h"
+#include "utils/unique_fd.h"
 
 namespace {
 
@@ -62,7 +62,7 @@ NetworkConfig::NetworkConfig(std::string first, std::string second)
 
 void NetworkConfig::initNetworkInfo(interfaces_t& record)
 {
-    FileDescriptor fd(socket(AF_INET, SOCK_DGRAM, 0));
+    UniqueFd fd(socket(AF_INET, SOCK_DGRAM, 0));
     if (!fd.valid())
         return;
 

@@ -13,7 +13,7 @@
 #include <stdexcept>
 #include <vector>
 
-#include "network/file_descriptor.h"
+#include "utils/unique_fd.h"
 #include "utils/address.h"
 
 namespace {
@@ -178,7 +178,7 @@ bool replaceFile(const std::string& path, const std::string& text)
         mode = old.st_mode & 07777;
 
     std::string temporary = path + ".XXXXXX";
-    FileDescriptor fd(::mkstemp(temporary.data()));
+    UniqueFd fd(::mkstemp(temporary.data()));
     if (!fd.valid())
         return failed(path, errorText(errno));
 
@@ -195,7 +195,7 @@ bool replaceFile(const std::string& path, const std::string& text)
     }
 
     // The rename itself reaches the disk with the folder.
-    FileDescriptor folder(::open(folderOf(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    UniqueFd folder(::open(folderOf(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (folder.valid())
         ::fsync(folder.get());
     return true;

@@ -2,7 +2,7 @@
 // dialogs, with the dialogs answered by the test.
 #include <memory>
 
-#include "../network/capture_stdout.h"
+#include "support/stdout_capture.h"
 #include "app/gui_fixture.h"
 #include "app/navigation.h"
 #include "app/process_objects.h"
@@ -107,7 +107,7 @@ TEST_F(NavigationTest, NextWalksAllFourPagesAndTheLastConfirmationClosesTheWindo
         expectHeader(kNetworkPage);
     }
 
-    CaptureStdout out;
+    StdoutCapture out;
     next(button_apply_yes);
     ASSERT_EQ(currentPage(), kCameraPage);
     EXPECT_TRUE(out.contains("---Valid dhcp")) << out.text();
@@ -135,7 +135,7 @@ TEST_F(NavigationTest, InvalidNetworkPageRefusesNextUntilMended)
     entry_startip->set_text("192.168.1.");
     entry_endip->set_text("192.168.1.200");
 
-    CaptureStdout out;
+    StdoutCapture out;
     next(button_apply_yes);
     EXPECT_EQ(currentPage(), kNetworkPage);
     EXPECT_EQ(label_startiperror->get_text(), "Please enter a valid IP");
@@ -208,7 +208,7 @@ TEST_P(QuitTest, CloseRequestAsksAndTheToolkitNeverClosesByItself)
     goTo(kCameraPage);
     answer_dialog_when_shown(dialog_quit, *GetParam().answer);
 
-    CaptureStdout out;
+    StdoutCapture out;
     EXPECT_TRUE(on_window_main_destroy_event(nullptr));
     EXPECT_TRUE(out.contains("Exiting...")) << out.text();
     EXPECT_FALSE(dialog_quit->get_visible());

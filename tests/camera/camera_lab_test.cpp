@@ -10,7 +10,7 @@
 #include "camera/curlobject.h"
 #include "camera/key_value.h"
 #include "lab_support.h"
-#include "stdout_capture.h"
+#include "support/stdout_capture.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 
 #include "camera/camera_requests.h"
 #include "canned_http_server.h"
-#include "stdout_capture.h"
+#include "support/stdout_capture.h"
 
 TEST(IsAuthorized, OnlyStatus200)
 {

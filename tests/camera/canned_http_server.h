@@ -10,7 +10,7 @@
 #include <string>
 #include <thread>
 
-#include "discovery/unique_fd.h"
+#include "utils/unique_fd.h"
 
 class CannedHttpServer {
 public:

@@ -5,7 +5,7 @@
 
 #include "camera/curlobject.h"
 #include "canned_http_server.h"
-#include "stdout_capture.h"
+#include "support/stdout_capture.h"
 
 namespace {
 

@@ -8,7 +8,7 @@
 
 #include "camera/curlobject.h"
 #include "lab_support.h"
-#include "stdout_capture.h"
+#include "support/stdout_capture.h"
 
 int main(int argc, char** argv)
 {

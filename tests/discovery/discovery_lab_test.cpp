@@ -17,10 +17,10 @@
 #include <vector>
 
 #include "../camera/lab_support.h"
-#include "../camera/stdout_capture.h"
+#include "support/stdout_capture.h"
 #include "discovery/discovery.h"
 #include "discovery/poe.h"
-#include "discovery/unique_fd.h"
+#include "utils/unique_fd.h"
 
 namespace {
 

@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "../camera/stdout_capture.h"
+#include "support/stdout_capture.h"
 #include "discovery/discovery.h"
 
 TEST(ReceiveDiscoveryMessage, WithoutReplySocketTracesAndReturnsFalse)

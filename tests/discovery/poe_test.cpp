@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "../camera/stdout_capture.h"
+#include "support/stdout_capture.h"
 #include "discovery/poe.h"
 
 namespace {

@@ -9,7 +9,7 @@
 #include <map>
 #include <sstream>
 
-#include "capture_stdout.h"
+#include "support/stdout_capture.h"
 #include "dhcpd_check.h"
 #include "network/dhcp_config_file.h"
 
@@ -182,7 +182,7 @@ class DhcpLineTest : public ::testing::TestWithParam<LineCase> {};
 
 TEST_P(DhcpLineTest, SetsWhatTheRulesSay)
 {
-    CaptureStdout out;
+    StdoutCapture out;
     const DhcpLineValues values = readDhcpLine(GetParam().line);
     const DhcpLineValues& expected = GetParam().expected;
     EXPECT_EQ(values.leaseHours, expected.leaseHours);
@@ -277,7 +277,7 @@ TEST_F(ReplaceFileTest, OldFileModeKeptAndContentReplacedWhole)
 
 TEST_F(ReplaceFileTest, MissingFolderFailsWithItsReason)
 {
-    CaptureStdout out;
+    StdoutCapture out;
     const std::string missing = folder + "/none/dhcpd.conf";
     EXPECT_FALSE(replaceFile(missing, "text\n"));
     EXPECT_TRUE(out.contains("Failed to write " + missing + ": No such file or directory"))

@@ -9,7 +9,7 @@
 #include <sstream>
 
 #include "app/gui_fixture.h"
-#include "capture_stdout.h"
+#include "support/stdout_capture.h"
 #include "dhcpd_check.h"
 #include "network/dhcp_page.h"
 #include "private_etc_dhcp.h"
@@ -176,7 +176,7 @@ INSTANTIATE_TEST_SUITE_P(Page, DhcpReadTest, ::testing::ValuesIn(kReadCases),
 
 TEST_F(DhcpPageTest, MissingFileLeavesThePageAsLoaded)
 {
-    CaptureStdout out;
+    StdoutCapture out;
     init_dhcp(camera);
     EXPECT_TRUE(out.contains("Failed to open /etc/dhcp/dhcpd.conf")) << out.text();
     for (Gtk::Widget* input : dhcpInputs())
@@ -270,7 +270,7 @@ TEST_F(DhcpPageTest, CameraInterfaceWithoutAddressKeepsTheFileAndThrowsNothing)
     label_n1addr->set_text("0.0.0.0");  // as loaded: the interface was not found
     NetworkConfig missing = configWith(record(false, ""), record(false, ""));
 
-    CaptureStdout out;
+    StdoutCapture out;
     bool applied = false;
     EXPECT_NO_THROW(applied = apply_dhcp(missing));
     EXPECT_TRUE(applied);
@@ -302,7 +302,7 @@ TEST_P(RefusedWriteTest, OldFileStaysWhole)
     remountPrivateEtcDhcp(GetParam().flags, GetParam().options);
     fillWorkedExample();
 
-    CaptureStdout out;
+    StdoutCapture out;
     EXPECT_TRUE(apply_dhcp(camera));  // the service then restarts with the old file
     EXPECT_EQ(readFile(kDhcpdConf), kOldText);
     EXPECT_TRUE(out.contains(std::string("Failed to write /etc/dhcp/dhcpd.conf: ") +
@@ -319,7 +319,7 @@ TEST_F(DhcpPageTest, SwitchGreysInputsAndClearsErrorsOnlyWhenTurnedOff)
 {
     switch_dhcp->property_active().signal_changed().connect(
         sigc::ptr_fun(&on_switch_dhcp_state_set));
-    CaptureStdout out;
+    StdoutCapture out;
 
     switch_dhcp->set_active(true);
     for (Gtk::Widget* input : dhcpInputs())
@@ -344,7 +344,7 @@ TEST_F(DhcpPageTest, ValidationShowsOnlyTheFirstErrorBesideItsField)
     entry_secondarydns->set_text("8.8");
     label_primarydnserror->set_text("stale");
 
-    CaptureStdout out;
+    StdoutCapture out;
     EXPECT_FALSE(validateDhcpSettings());
     EXPECT_TRUE(out.contains("invalid ip")) << out.text();
     for (Gtk::Label* label : errorLabels())

@@ -1,25 +1,12 @@
 #include <gtest/gtest.h>
 
-#include <iostream>
-#include <sstream>
 #include <stdexcept>
 
+#include "support/stdout_capture.h"
 #include "utils/address.h"
 
 using Utils::split;
 using Utils::split_string;
-
-// Collects what a call writes to standard output.
-class CoutCapture {
-public:
-    CoutCapture() : saved_(std::cout.rdbuf(buffer_.rdbuf())) {}
-    ~CoutCapture() { std::cout.rdbuf(saved_); }
-    std::string text() const { return buffer_.str(); }
-
-private:
-    std::ostringstream buffer_;
-    std::streambuf* saved_;
-};
 
 TEST(Split, WhitespaceSeparatedWords)
 {
@@ -69,7 +56,7 @@ TEST(ValidateIpAddress, DottedQuadOnly)
 TEST(ValidateDhcpNetwork, ComparesEverythingBeforeTheLastDotOfStart)
 {
     EXPECT_TRUE(Utils::validateDhcpNetwork("192.168.1.100", "192.168.1.200"));
-    CoutCapture out;
+    StdoutCapture out;
     EXPECT_FALSE(Utils::validateDhcpNetwork("192.168.1.100", "192.168.10.20"));
     EXPECT_EQ(out.text(), "ip range not same network\n");
     EXPECT_TRUE(Utils::validateDhcpNetwork("abc", "abc"));
@@ -88,7 +75,7 @@ TEST(ValidateIpRange, ComparesOnlyTheLastOctets)
     for (const auto& c : cases)
         EXPECT_EQ(Utils::validateIpRange(c.start, c.end), c.inOrder) << c.start << " " << c.end;
 
-    CoutCapture out;
+    StdoutCapture out;
     Utils::validateIpRange("192.168.1.50", "192.168.1.50");
     EXPECT_EQ(out.text(), "valid ip range test: 50\nip start greater than end\n");
 }
@@ -101,7 +88,7 @@ TEST(ValidateIpRange, ThrowsOnAnOctetWithoutDigits)
 
 TEST(OmitLastSegment, DropsTheLastOctetAndTraces)
 {
-    CoutCapture out;
+    StdoutCapture out;
     EXPECT_EQ(Utils::omitLastSegment("192.168.1.10"), "192.168.1");
     EXPECT_EQ(out.text(), "Splitting: 192.168.1.10\n");
     EXPECT_EQ(Utils::omitLastSegment("nodots"), "nodots");
@@ -190,7 +177,7 @@ TEST(GetOctets, ParsesEveryPieceAndReportsRejection)
     };
     for (const auto& c : cases) {
         std::vector<int> octets{99};
-        CoutCapture out;
+        StdoutCapture out;
         EXPECT_EQ(Utils::getOctetsIP(c.text, octets), c.rejected) << c.text;
         EXPECT_EQ(octets, c.octets) << c.text;
         EXPECT_EQ(out.text(), c.message) << c.text;
@@ -209,7 +196,7 @@ TEST(GetOctets, MaskOctetsMustBeMaskValues)
         EXPECT_EQ(Utils::getOctetsMask(c.text, octets), c.rejected) << c.text;
     }
     std::vector<int> octets;
-    CoutCapture out;
+    StdoutCapture out;
     Utils::getOctetsMask("255.255.255.3", octets);
     EXPECT_EQ(out.text(), "\nSubnet masks only use 2^[0-7]. Please re-enter mask.\n\n");
 }

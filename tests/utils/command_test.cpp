@@ -6,7 +6,7 @@
 #include <stdexcept>
 #include <string>
 
-#include "../camera/stdout_capture.h"
+#include "support/stdout_capture.h"
 #include "utils/command.h"
 
 using Utils::execCommand;

@@ -26,6 +26,10 @@ public:
 
     int release() { return std::exchange(fd_, -1); }
 
+    // Closes now and reports close's own result, which for a written file can be the first
+    // sign of a failed write.
+    int close() { return ::close(release()); }
+
     void reset(int fd = -1)
     {
         const int old = std::exchange(fd_, fd);

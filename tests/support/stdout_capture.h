@@ -44,6 +44,12 @@ public:
         return all;
     }
 
+    // Whether one whole line of what was written so far equals the given text.
+    bool contains(const std::string& line) const
+    {
+        return ("\n" + text()).find("\n" + line + "\n") != std::string::npos;
+    }
+
     // Everything written so far; the capture goes on.
     std::string text() const
     {

@@ -10,6 +10,7 @@
 #include <sstream>
 
 #include "support/stdout_capture.h"
+#include "dhcp_worked_example.h"
 #include "dhcpd_check.h"
 #include "network/dhcp_config_file.h"
 
@@ -30,19 +31,6 @@ DhcpSettings workedExample()
     settings.shownCameraAddress = "192.168.1.1";
     return settings;
 }
-
-const char* const kWorkedExampleText =
-    "class \"limited-1\" {\n"
-    "  lease limit 16;\n"
-    "}\n"
-    "INTERFACESv4=\"eth1\";\n"
-    "default-lease-time 172800;\n"
-    "max-lease-time 172800;\n"
-    "subnet 192.168.1.0 netmask 255.255.255.0 {\n"
-    "  range 192.168.1.100 192.168.1.200;\n"
-    "  option subnet-mask 255.255.255.0;\n"
-    "  option domain-name-servers 8.8.8.8, 8.8.4.4;\n"
-    "}\n";
 
 std::vector<std::string> linesOf(const std::string& text)
 {

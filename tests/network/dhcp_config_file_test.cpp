@@ -10,7 +10,7 @@
 #include <sstream>
 
 #include "support/stdout_capture.h"
-#include "dhcp_worked_example.h"
+#include "dhcp_file_text.h"
 #include "dhcpd_check.h"
 #include "network/dhcp_config_file.h"
 
@@ -30,15 +30,6 @@ DhcpSettings workedExample()
     settings.cameraNetmask = "255.255.255.0";
     settings.shownCameraAddress = "192.168.1.1";
     return settings;
-}
-
-std::vector<std::string> linesOf(const std::string& text)
-{
-    std::vector<std::string> lines;
-    std::istringstream stream(text);
-    for (std::string line; std::getline(stream, line);)
-        lines.push_back(line);
-    return lines;
 }
 
 TEST(DhcpConfigText, WorkedExampleByteForByteAndAcceptedByDhcpd)

@@ -10,7 +10,7 @@
 
 #include "app/gui_fixture.h"
 #include "support/stdout_capture.h"
-#include "dhcp_worked_example.h"
+#include "dhcp_file_text.h"
 #include "dhcpd_check.h"
 #include "network/dhcp_page.h"
 #include "private_etc_dhcp.h"
@@ -171,15 +171,6 @@ TEST_F(DhcpPageTest, MissingFileLeavesThePageAsLoaded)
         EXPECT_TRUE(input->get_sensitive()) << input->get_name();
     EXPECT_EQ(spin_users->get_value(), 0);
     EXPECT_EQ(entry_primarydns->get_text(), "");
-}
-
-std::vector<std::string> linesOf(const std::string& text)
-{
-    std::vector<std::string> lines;
-    std::istringstream stream(text);
-    for (std::string line; std::getline(stream, line);)
-        lines.push_back(line);
-    return lines;
 }
 
 struct WriteCase {

@@ -1,10 +1,13 @@
 """The camera's HTTP configuration interface on TCP port 80.
 
-"/init-cgi/" is the factory-state interface and needs no credentials.
+"/init-cgi/" is the factory-state interface and is used without credentials.
 "/kvt-cgi/" needs HTTP digest credentials of an existing account; a camera
 without a password has no usable account, so it refuses every such request.
-Answers are plain text, one key=value per line.
+Every route takes an exact set of query parameters and refuses anything else
+with a 400, before it changes anything. Answers are plain text, one key=value
+per line.
 """
+import collections
 import http.server
 import ipaddress
 import socketserver
@@ -12,11 +15,19 @@ import threading
 import time
 from urllib.parse import urlsplit
 
+from . import ipv4
 from . import query
 from .state import ADMIN
 
 HTTP_PORT = 80
 PAD_CHUNK = 64 * 1024
+INIT_PREFIX = "/init-cgi/"
+KVT_PREFIX = "/kvt-cgi/"
+ROUTE_FIELDS = ("msubmenu", "action")
+ADMIN_INDEX, OTHER_INDEX = "0", "1"
+ADDRESS_FIELDS = ("IPv4Address", "IPv4PrefixLength", "IPv4Gateway")
+
+Route = collections.namedtuple("Route", "handler required optional", defaults=((), ()))
 
 
 class Answer:
@@ -42,19 +53,39 @@ class CameraApi:
         self.config = config
         self.power = power
         self.routes = {
-            ("/init-cgi/pw_init.cgi", "statuscheck", "view"): self.status_check,
-            ("/init-cgi/pw_init.cgi", "setinitpassword", "set"): self.set_initial_password,
-            ("/kvt-cgi/system.cgi", "deviceinfo", "view"): self.device_info,
-            ("/kvt-cgi/network.cgi", "interface", "view"): self.interface_view,
-            ("/kvt-cgi/network.cgi", "interface", "set"): self.interface_set,
-            ("/kvt-cgi/network.cgi", "dns", "view"): self.dns_view,
-            ("/kvt-cgi/network.cgi", "dns", "set"): self.dns_set,
-            ("/kvt-cgi/security.cgi", "users", "view"): self.users_view,
-            ("/kvt-cgi/security.cgi", "users", "update"): self.users_update,
+            ("/init-cgi/pw_init.cgi", "statuscheck", "view"): Route(self.status_check),
+            ("/init-cgi/pw_init.cgi", "setinitpassword", "set"):
+                Route(self.set_initial_password, ("Password",)),
+            ("/kvt-cgi/system.cgi", "deviceinfo", "view"): Route(self.device_info),
+            ("/kvt-cgi/network.cgi", "interface", "view"): Route(self.interface_view),
+            ("/kvt-cgi/network.cgi", "interface", "set"):
+                Route(self.interface_set, ("IPv4Type",), ADDRESS_FIELDS),
+            ("/kvt-cgi/network.cgi", "dns", "view"): Route(self.dns_view),
+            ("/kvt-cgi/network.cgi", "dns", "set"): Route(self.dns_set, ("PrimaryDNS",)),
+            ("/kvt-cgi/security.cgi", "users", "view"): Route(self.users_view),
+            ("/kvt-cgi/security.cgi", "users", "update"):
+                Route(self.users_update, ("Index", "UserID", "Password")),
         }
+        self.paths = {path for path, _, _ in self.routes}
 
-    def route(self, path, fields):
-        return self.routes.get((path, fields.get("msubmenu"), fields.get("action")))
+    def answer(self, path, query_text, user, credentials_sent):
+        """The answer to a GET that has passed the digest check where one is needed."""
+        if path not in self.paths:
+            return Answer(404, "Not Found\n")
+        if path.startswith(INIT_PREFIX) and credentials_sent:
+            return error(400, "CredentialsNotExpected")  # a client that sends them here is confused
+        fields, repeated = query.parse(query_text)
+        if repeated:
+            return error(400, "DuplicateParameter")
+        if any(name not in fields for name in ROUTE_FIELDS):
+            return error(400, "MissingParameter")
+        route = self.routes.get((path, fields["msubmenu"], fields["action"]))
+        if route is None:
+            return error(400, "InvalidSubmenu")
+        reason = query.refusal(fields, ROUTE_FIELDS + route.required, route.optional)
+        if reason is not None:
+            return error(400, reason)
+        return route.handler(fields, user)
 
     # /init-cgi/ ---------------------------------------------------------------
 
@@ -62,7 +93,7 @@ class CameraApi:
         return Answer(200, ok_lines(Initialized="True" if self.state.initialized else "False"))
 
     def set_initial_password(self, fields, user):
-        password = fields.get("Password", "")
+        password = fields["Password"]
         if not password:
             return error(400, "MissingPassword")
         if not self.state.set_initial_password(password):
@@ -90,19 +121,21 @@ class CameraApi:
             IPv4SubnetMask=mask, IPv4Gateway=gateway, MACAddress=self.state.mac))
 
     def interface_set(self, fields, user):
-        kind = fields.get("IPv4Type")
+        kind = fields["IPv4Type"]
+        given = [name for name in ADDRESS_FIELDS if name in fields]
         if kind == "DHCP":
+            if given:
+                return error(400, "UnknownParameter")  # DHCP takes no address of ours
             self.state.set_mode_dhcp()
             return Answer(200, "OK", after=self.power.readdress)
         if kind != "Manual":
             return error(400, "InvalidIPv4Type")
-        address = fields.get("IPv4Address", "")
-        gateway = fields.get("IPv4Gateway", "")
-        prefix_text = fields.get("IPv4PrefixLength", "")
-        if not query.is_ipv4(address) or (gateway and not query.is_ipv4(gateway)):
-            return error(400, "InvalidAddress")
-        if not prefix_text.isdigit() or not 1 <= int(prefix_text) <= 32:
-            return error(400, "InvalidPrefixLength")
+        if len(given) != len(ADDRESS_FIELDS):
+            return error(400, "MissingParameter")
+        address, prefix_text, gateway = (fields[name] for name in ADDRESS_FIELDS)
+        reason = ipv4.static_refusal(address, prefix_text, gateway)
+        if reason is not None:
+            return error(400, reason)
         self.state.set_mode_static(address, int(prefix_text), gateway)
         return Answer(200, "OK", after=self.power.readdress)
 
@@ -111,8 +144,8 @@ class CameraApi:
                                     SecondaryDNS=self.state.dns["secondary"]))
 
     def dns_set(self, fields, user):
-        primary = fields.get("PrimaryDNS", "")
-        if not query.is_ipv4(primary):
+        primary = fields["PrimaryDNS"]
+        if not ipv4.is_dotted(primary):
             return error(400, "InvalidAddress")
         self.state.set_dns(primary)
         return Answer(200, "OK")
@@ -123,11 +156,12 @@ class CameraApi:
         return Answer(200, body)
 
     def users_update(self, fields, user):
-        index_text = fields.get("Index", "")
-        target = fields.get("UserID", "")
-        password = fields.get("Password", "")
-        if not index_text.isdigit() or not password:
-            return error(400, "InvalidParameter")
+        index_text, target, password = fields["Index"], fields["UserID"], fields["Password"]
+        # The administrator is always slot 0, the one other account slot 1.
+        if index_text != (ADMIN_INDEX if target == ADMIN else OTHER_INDEX):
+            return error(400, "InvalidIndex")
+        if not password:
+            return error(400, "MissingPassword")
         index = int(index_text)
         # The administrator may change any account; anyone else only their own.
         if user != ADMIN and self.state.index_of(user) != index:
@@ -149,20 +183,21 @@ class CameraRequestHandler(http.server.BaseHTTPRequestHandler):
             return  # a camera without power has no answer at all
         target = self.path
         url = urlsplit(target)
-        fields = query.parse(url.query)
         user = None
         challenge = None
-        if url.path.startswith("/kvt-cgi/"):
+        if url.path.startswith(KVT_PREFIX):
             user, stale = camera.guard.verify("GET", target, self.headers.get("Authorization"),
                                               camera.state.ha1)
             if user is None:
                 challenge = camera.guard.challenge(stale)
         if challenge is not None:
             answer = Answer(401, "Unauthorized\n")
-        elif url.path.startswith(("/kvt-cgi/", "/init-cgi/")) and camera.api.route(url.path, fields):
-            answer = camera.api.route(url.path, fields)(fields, user)
         else:
-            answer = Answer(404, "Not Found\n")
+            try:
+                answer = camera.api.answer(url.path, url.query, user, "Authorization" in self.headers)
+            except Exception as exc:  # an answer and a log line all the same
+                camera.log(f"http: request failed: {query.mask_secrets(repr(exc))}")
+                answer = error(500, "Internal")
         self._send(answer, challenge)
         camera.request_log(f"{query.mask_secrets(self.requestline)}\t{answer.status}\t{user or '-'}")
         if answer.after is not None:

@@ -2,8 +2,10 @@
 
 #include <iostream>
 #include <memory>
+#include <vector>
 
 #include "camera/curlobject.h"
+#include "camera/trace_mask.h"
 #include "utils/address.h"
 
 namespace {
@@ -24,25 +26,27 @@ constexpr const char* kFactoryStateMark = "Initialized=False";
 constexpr const char* kAdminUser = "admin";
 
 // Runs one request on a fresh transport, keeps what it answered and releases the transport.
-corvexPacket perform(std::unique_ptr<CurlObject> transport, const char* failureTrace = nullptr)
+// A camera may echo the request's passwords, so the traced answer shows them masked.
+corvexPacket perform(std::unique_ptr<CurlObject> transport, const std::vector<std::string>& passwords,
+                     const char* failureTrace = nullptr)
 {
     corvexPacket packet;
     if (transport->Get()) {
         packet.body = transport->GetResponseBody();
         packet.code = transport->GetResponseCode();
         std::cout << "/////////////header/////////: " << packet.code << std::endl;
-        std::cout << "readbuf: " << packet.body << std::endl;
+        std::cout << "readbuf: " << maskPasswords(packet.body, passwords) << std::endl;
     } else {
         if (failureTrace != nullptr)
             std::cout << failureTrace << packet.code << std::endl;
-        std::cout << transport->GetLastError() << std::endl;
+        std::cout << maskPasswords(transport->GetLastError(), passwords) << std::endl;
     }
     return packet;
 }
 
 corvexPacket request(const std::string& url, const std::string& user, const std::string& password)
 {
-    return perform(std::make_unique<CurlObject>(url, user, password));
+    return perform(std::make_unique<CurlObject>(url, user, password), {password});
 }
 
 }  // namespace
@@ -89,7 +93,8 @@ corvexPacket postCorvexSetPassword(const Glib::ustring& address, const Glib::ust
 {
     std::cout << "CHANGE PW REQ------" << std::endl;
     return perform(std::make_unique<CurlObject>(address.raw() + kInitPasswordPath, "", "",
-                                                newPassword.raw()));
+                                                newPassword.raw()),
+                   {newPassword.raw()});
 }
 
 corvexPacket postCorvexChangePassword(const Glib::ustring& address, const Glib::ustring& userId,
@@ -104,7 +109,7 @@ corvexPacket postCorvexChangePassword(const Glib::ustring& address, const Glib::
     std::cout << "CHANGE PW REQ------" << std::endl;
     corvexPacket packet = perform(std::make_unique<CurlObject>(url, userId.raw(), currentPassword.raw(),
                                                                newPassword.raw()),
-                                  "change pw error: ");
+                                  {currentPassword.raw(), newPassword.raw()}, "change pw error: ");
     std::cout << "/////////////-----END------///////// " << std::endl;
     return packet;
 }

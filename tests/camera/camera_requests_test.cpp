@@ -2,8 +2,10 @@
 
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "camera/camera_requests.h"
+#include "camera/trace_mask.h"
 #include "canned_http_server.h"
 #include "support/stdout_capture.h"
 
@@ -123,3 +125,92 @@ TEST(GetStatus, FactoryMarkOnAnyLineOfTheAnswer)
         EXPECT_EQ(got, status) << body;
     }
 }
+
+struct MaskCase {
+    const char* name;
+    std::string text;
+    std::vector<std::string> passwords;
+    std::string masked;
+};
+
+void PrintTo(const MaskCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
+
+class MaskPasswords : public testing::TestWithParam<MaskCase> {};
+
+TEST_P(MaskPasswords, EveryFormOfEveryPasswordAndNothingElse)
+{
+    const MaskCase& c = GetParam();
+    EXPECT_EQ(maskPasswords(c.text, c.passwords), c.masked);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Texts, MaskPasswords,
+    testing::Values(
+        MaskCase{"Typed", "User=admin\nPassword=Lab-Pw-1\n", {"Lab-Pw-1"}, "User=admin\nPassword=********\n"},
+        MaskCase{"Encoded", "GET /x?Password=New%20Pw%262 HTTP/1.1", {"New Pw&2"},
+                 "GET /x?Password=******** HTTP/1.1"},
+        MaskCase{"TypedAndEncodedEveryTime", "a&b a%26b a&ba&b", {"a&b"}, "******** ******** ****************"},
+        MaskCase{"EachOfSeveral", "old=Old-1 new=New-2", {"Old-1", "New-2"}, "old=******** new=********"},
+        MaskCase{"EmptyPasswordMasksNothing", "Initialized=False\n", {"", ""}, "Initialized=False\n"},
+        MaskCase{"NoPasswords", "Initialized=False\n", {}, "Initialized=False\n"},
+        MaskCase{"OneInsideAnotherNotByHalves", "Pw-12345 then Pw-1", {"Pw-1", "Pw-12345"},
+                 "******** then ********"},
+        MaskCase{"EncodedInsideAnother", "x%20y and x y", {"x y", "x%20y"}, "******** and ********"},
+        MaskCase{"NoPasswordInText", "Model=LAB-IPC-2100\n", {"Lab-Pw-1"}, "Model=LAB-IPC-2100\n"},
+        MaskCase{"MaskIsNotMaskedAgain", "a*b", {"*"}, "a********b"},
+        MaskCase{"PasswordAtEitherEnd", "Pw9 Pw", {"Pw9"}, "******** Pw"}),
+    [](const testing::TestParamInfo<MaskCase>& info) { return info.param.name; });
+
+namespace {
+
+struct EchoCase {
+    const char* name;
+    std::function<corvexPacket(const std::string& camera)> send;
+    std::string tracedAnswer;
+};
+
+void PrintTo(const EchoCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
+
+// A camera that echoes passwords, as typed and encoded.
+const std::string kEchoBody = "Current=Cur&1 Cur%261\nNew=New Pw New%20Pw\nModel=LAB-IPC-2100";
+
+}  // namespace
+
+class AnswerTrace : public testing::TestWithParam<EchoCase> {};
+
+TEST_P(AnswerTrace, PasswordsOfTheRequestAreMaskedInTheTracedAnswer)
+{
+    CannedHttpServer camera("HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(kEchoBody.size()) +
+                            "\r\n\r\n" + kEchoBody);
+    StdoutCapture capture;
+    const corvexPacket packet = GetParam().send(camera.address());
+    const std::string trace = capture.finish();
+
+    EXPECT_EQ(packet.code, 200);
+    EXPECT_EQ(packet.body, kEchoBody) << "the answer itself stays whole";
+    EXPECT_NE(trace.find("\nreadbuf: " + GetParam().tracedAnswer + "\n"), std::string::npos) << trace;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Requests, AnswerTrace,
+    testing::Values(
+        // Only the passwords the request carried are known to be passwords.
+        EchoCase{"ViewWithCredentials",
+                 [](const std::string& camera) {
+                     return getCorvexData(kDeviceInfoView, camera, "admin", "Cur&1");
+                 },
+                 "Current=******** ********\nNew=New Pw New%20Pw\nModel=LAB-IPC-2100"},
+        EchoCase{"InitialPassword", [](const std::string& camera) { return postCorvexSetPassword(camera, "New Pw"); },
+                 "Current=Cur&1 Cur%261\nNew=******** ********\nModel=LAB-IPC-2100"},
+        EchoCase{"ChangePassword",
+                 [](const std::string& camera) {
+                     return postCorvexChangePassword(camera, "admin", "Cur&1", "New Pw");
+                 },
+                 "Current=******** ********\nNew=******** ********\nModel=LAB-IPC-2100"}),
+    [](const testing::TestParamInfo<EchoCase>& info) { return info.param.name; });

@@ -16,9 +16,11 @@ public:
 
     // The address is not used: replies are taken on every local address.
     bool OpenSocket(const char* address);
-    // Opens the sockets and sends the request once to the broadcast address, port 7701.
+    // Opens the sockets, starts the scan's listening budget and sends the request once to the
+    // broadcast address, port 7701.
     void SendBroadcastPacket(const char* address);
-    // Decodes the next reply into the outputs; false once nothing has arrived for 4 s.
+    // Decodes the next reply into the outputs; false once nothing has arrived for 4 s, or once
+    // the scan has spent 30 s in these calls or read 256 datagrams.
     bool ReceiveDiscoveryMessage(std::string& model, std::string& status, std::string& mode,
                                  std::string& ip, std::string& mac, std::string& firmware);
     void CloseSocket();

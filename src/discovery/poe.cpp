@@ -31,7 +31,8 @@ void throttle_switchports(int state)
     if (state > 1)
         return;
 
-    UniqueFd device(open(kPoeDevice, O_RDWR));
+    // Close-on-exec: a command started meanwhile must not hold the switch's device.
+    UniqueFd device(open(kPoeDevice, O_RDWR | O_CLOEXEC));
     std::cout << "fd: " << device.get() << std::endl;
     std::cout << "cmd: " << static_cast<int32_t>(kSetPortRequest) << std::endl;
 

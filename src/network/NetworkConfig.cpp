@@ -62,7 +62,7 @@ NetworkConfig::NetworkConfig(std::string first, std::string second)
 
 void NetworkConfig::initNetworkInfo(interfaces_t& record)
 {
-    UniqueFd fd(socket(AF_INET, SOCK_DGRAM, 0));
+    UniqueFd fd(socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0));
     if (!fd.valid())
         return;
 

@@ -178,7 +178,8 @@ bool replaceFile(const std::string& path, const std::string& text)
         mode = old.st_mode & 07777;
 
     std::string temporary = path + ".XXXXXX";
-    UniqueFd fd(::mkstemp(temporary.data()));
+    // Close-on-exec: the service restart starts a daemon through the shell that must not inherit it.
+    UniqueFd fd(::mkostemp(temporary.data(), O_CLOEXEC));
     if (!fd.valid())
         return failed(path, errorText(errno));
 

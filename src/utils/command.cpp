@@ -25,7 +25,8 @@ using Pipe = std::unique_ptr<FILE, PipeCloser>;
 std::string execCommand(std::string command, int& exitCode)
 {
     exitCode = 0;
-    Pipe pipe(popen(command.c_str(), "r"));
+    // "e": the pipe is close-on-exec, so no other command started meanwhile inherits it.
+    Pipe pipe(popen(command.c_str(), "re"));
     if (!pipe)
         throw std::runtime_error("Cannot open pipe");
 

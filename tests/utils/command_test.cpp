@@ -1,5 +1,7 @@
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/resource.h>
+#include <unistd.h>
 
 #include <cctype>
 #include <cstring>
@@ -99,4 +101,20 @@ TEST(GenerateUuid, TimeBasedLowerCaseText)
     }
     EXPECT_NE(first, second);
     EXPECT_EQ(trace, "generate uuid=" + first + "\ngenerate uuid=" + second + "\n");
+}
+
+TEST(ExecCommandPipe, ReadEndIsCloseOnExecWhileTheCommandRuns)
+{
+    // The command finds its parent's end of the pipe it writes to and prints that end's open flags.
+    const std::string command =
+        "[ \"$PPID\" = \"" + std::to_string(getpid()) + "\" ] || exit 9; "
+        "pipe=$(readlink /proc/$$/fd/1); "
+        "for end in /proc/$PPID/fd/*; do "
+        "  [ \"$(readlink \"$end\")\" = \"$pipe\" ] && sed -n 's/^flags:[[:space:]]*//p' /proc/$PPID/fdinfo/${end##*/}; "
+        "done; true";
+    int exitCode = -1;
+    const std::string flags = execCommand(command, exitCode);
+    ASSERT_EQ(exitCode, 0) << "the command runs as the test's own child";
+    ASSERT_FALSE(flags.empty()) << "the parent holds the read end";
+    EXPECT_NE(std::stoul(flags, nullptr, 8) & O_CLOEXEC, 0u) << flags;
 }

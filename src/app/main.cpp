@@ -3,6 +3,7 @@
 
 #include <iostream>
 
+#include "app/handlers.h"
 #include "app/header_style.h"
 #include "app/navigation.h"
 #include "app/process_objects.h"
@@ -59,20 +60,9 @@ int main(int /*argc*/, char* /*argv*/[])
     init_networkConfig(networkConfig);
     init_label_menu();
 
-    if (window_main) {
-        window_main->signal_delete_event().connect(sigc::ptr_fun(&on_window_main_destroy_event));
-        button_back->signal_clicked().connect(
-            sigc::bind(sigc::ptr_fun(&on_button_back_clicked), networkConfig));
-        button_apply->signal_clicked().connect(
-            sigc::bind(sigc::ptr_fun(&on_button_apply_clicked), networkConfig));
-        button_apply_no->signal_clicked().connect(sigc::ptr_fun(&on_button_apply_no_clicked));
-        button_apply_yes->signal_clicked().connect(
-            sigc::bind(sigc::ptr_fun(&on_button_apply_yes_clicked), networkConfig));
-        button_quit_no->signal_clicked().connect(sigc::ptr_fun(&on_button_quit_no_clicked));
-        button_quit_yes->signal_clicked().connect(sigc::ptr_fun(&on_button_quit_yes_clicked));
-        switch_dhcp->property_active().signal_changed().connect(
-            sigc::ptr_fun(&on_switch_dhcp_state_set));
-    }
+    // The window is always there with the bundle's own definition; connecting to nothing would crash.
+    if (window_main)
+        connect_handlers(networkConfig);
 
     Glib::signal_timeout().connect(sigc::ptr_fun(&on_timeout), kSplashMilliseconds);
     app->run(*window_splash);

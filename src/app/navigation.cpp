@@ -2,6 +2,7 @@
 
 #include <iostream>
 
+#include "app/camera_page_entry.h"
 #include "app/process_objects.h"
 #include "app/widgets.h"
 #include "network/dhcp_page.h"
@@ -25,7 +26,7 @@ void init_label_menu()
     firstPage = true;
 }
 
-void change_label_menu(Gtk::Widget* page, NetworkConfig& /*nc*/)
+void change_label_menu(Gtk::Widget* page, NetworkConfig& nc)
 {
     const int index = stack_main->child_property_position(*page);
     button_apply->set_visible(true);
@@ -42,7 +43,7 @@ void change_label_menu(Gtk::Widget* page, NetworkConfig& /*nc*/)
         break;
     case kCameraPage:
         colourHeader(kPlain, kHighlight);
-        // The camera page's entry sequence (apply DHCP, service, PoE power cycle, scan) goes here.
+        enter_camera_page(nc);
         break;
     case kFinalPage:
         colourHeader(kPlain, kPlain);

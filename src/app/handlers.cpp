@@ -1,0 +1,45 @@
+#include "app/handlers.h"
+
+#include "app/navigation.h"
+#include "app/process_objects.h"
+#include "app/scan_progress.h"
+#include "app/widgets.h"
+#include "camera/connect_panel.h"
+#include "camera/ip_assign_dialog.h"
+#include "camera/password_panel.h"
+#include "discovery/camera_list.h"
+#include "discovery/camera_selection.h"
+#include "network/dhcp_page.h"
+
+// In the order of the wizard's connection table; connect runs every handler after the widget's
+// own handling, so a focus event still moves the focus as usual.
+void connect_handlers(const NetworkConfig& nc)
+{
+    window_main->signal_delete_event().connect(sigc::ptr_fun(&on_window_main_destroy_event));
+    button_back->signal_clicked().connect(
+        sigc::bind(sigc::ptr_fun(&on_button_back_clicked), nc));
+    button_apply->signal_clicked().connect(
+        sigc::bind(sigc::ptr_fun(&on_button_apply_clicked), nc));
+    button_change_password->signal_clicked().connect(
+        sigc::ptr_fun(&on_button_change_password_clicked));
+    button_change_password->signal_focus_out_event().connect(
+        sigc::ptr_fun(&on_button_change_password_focus_out_event), true);
+    button_rb2_ipassign->signal_clicked().connect(
+        sigc::ptr_fun(&on_button_rb1_ipassign_group_changed));
+    button_apply_no->signal_clicked().connect(sigc::ptr_fun(&on_button_apply_no_clicked));
+    button_apply_yes->signal_clicked().connect(
+        sigc::bind(sigc::ptr_fun(&on_button_apply_yes_clicked), nc));
+    button_quit_no->signal_clicked().connect(sigc::ptr_fun(&on_button_quit_no_clicked));
+    button_quit_yes->signal_clicked().connect(sigc::ptr_fun(&on_button_quit_yes_clicked));
+    switch_dhcp->property_active().signal_changed().connect(
+        sigc::ptr_fun(&on_switch_dhcp_state_set));
+    button_open_register->signal_clicked().connect(
+        sigc::ptr_fun(&on_button_open_register_clicked));
+    button_cancel_register->signal_clicked().connect(
+        sigc::ptr_fun(&on_button_cancel_register_clicked));
+    button_connect_cam->signal_clicked().connect(sigc::ptr_fun(&on_button_connect_cam_clicked));
+    button_rescan->signal_clicked().connect(
+        sigc::bind(sigc::ptr_fun(&on_button_rescan_clicked), nc));
+    button_cancel_scan->signal_clicked().connect(sigc::ptr_fun(&on_button_cancel_scan_clicked));
+    refTreeSelection->signal_changed().connect(sigc::ptr_fun(&on_treeview1_selection_changed));
+}

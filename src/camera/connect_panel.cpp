@@ -1,0 +1,58 @@
+#include "camera/connect_panel.h"
+
+#include <iostream>
+
+#include "app/process_objects.h"
+#include "app/widgets.h"
+#include "camera/camera_answers.h"
+#include "camera/camera_requests.h"
+#include "camera/trace_mask.h"
+#include "discovery/camera_selection.h"
+#include "discovery/scan_rows.h"
+
+void switch_grid(int mode)
+{
+    if (mode != kAuthenticateMode && mode != kSetPasswordMode && mode != kChangePasswordMode)
+        return;
+    grid_register->set_visible(mode != kAuthenticateMode);
+    grid_authenticate->set_visible(mode == kAuthenticateMode);
+    if (mode != kAuthenticateMode)
+        button_cancel_register->set_visible(mode == kChangePasswordMode);
+    button_change_password->set_label(mode == kSetPasswordMode ? "Set Password" : "Change Password");
+}
+
+void on_button_connect_cam_clicked()
+{
+    for (const Gtk::TreeModel::Path& path : refTreeSelection->get_selected_rows()) {
+        Gtk::TreeModel::Row row = *m_camRefTreeModel->get_iter(path);
+        const Glib::ustring user = entry_camID->get_text();
+        const Glib::ustring password = entry_camPW->get_text();
+        const Glib::ustring address = row[m_CameraColumns.IP];
+
+        const corvexPacket answer = getCorvexData(kDeviceInfoView, address, user, password);
+        std::cout << "BUFFER CONNECT: " << maskPasswords(answer.body, {password.raw()}) << std::endl;
+
+        const DeviceInfo login = readDeviceInfo(answer);
+        if (!login.accepted)
+            continue;
+        row[m_CameraColumns.status] = "Connected";
+        row[m_CameraColumns.Username] = user;
+        row[m_CameraColumns.pw] = password;
+        if (login.firmware)
+            row[m_CameraColumns.Firmware] = mendUtf8(*login.firmware);
+    }
+    on_treeview1_selection_changed();
+    entry_camPW->set_text("");
+}
+
+void on_button_open_register_clicked()
+{
+    switch_grid(kChangePasswordMode);
+}
+
+void on_button_cancel_register_clicked()
+{
+    entry_camPW1->set_text("");
+    entry_camPW2->set_text("");
+    switch_grid(kAuthenticateMode);
+}

@@ -1,0 +1,70 @@
+#include "discovery/camera_list.h"
+
+#include <chrono>
+#include <iostream>
+#include <thread>
+
+#include "app/process_objects.h"
+#include "app/scan_progress.h"
+#include "camera/camera_answers.h"
+#include "camera/camera_requests.h"
+#include "discovery/scan_rows.h"
+
+namespace {
+
+// The cameras answer the broadcast within this time; their replies wait in the socket.
+constexpr auto kFirstReplyPause = std::chrono::seconds(1);
+
+// The status check tells a factory-new camera; the factory login, when it still works,
+// connects the row and tells the firmware.
+void addCameraRow(unsigned int number, const std::string& model, const std::string& mode,
+                  const std::string& address, const std::string& mac, const std::string& firmware)
+{
+    Gtk::TreeModel::Row row = *m_camRefTreeModel->append();
+    row[m_CameraColumns.c1] = static_cast<int>(number);
+    row[m_CameraColumns.model] = mendUtf8(model);
+    row[m_CameraColumns.status] = getStatus(address);
+    row[m_CameraColumns.Mode] = mode;
+    row[m_CameraColumns.IP] = mendUtf8(address);
+    row[m_CameraColumns.MAC] = mendUtf8(mac);
+    row[m_CameraColumns.Firmware] = firmware;
+
+    const DeviceInfo login =
+        readDeviceInfo(getCorvexData(kDeviceInfoView, address, kFactoryUser, kFactoryPassword));
+    if (!login.accepted)
+        return;
+    row[m_CameraColumns.status] = "Connected";
+    row[m_CameraColumns.Username] = kFactoryUser;
+    row[m_CameraColumns.pw] = kFactoryPassword;
+    if (login.firmware)
+        row[m_CameraColumns.Firmware] = mendUtf8(*login.firmware);
+}
+
+}  // namespace
+
+void init_treeview1(std::string broadcastAddress)
+{
+    std::cout << "netinfo:" << broadcastAddress << std::endl;
+    m_camRefTreeModel->clear();
+    disco.SendBroadcastPacket(broadcastAddress.c_str());
+    std::this_thread::sleep_for(kFirstReplyPause);
+
+    unsigned int number = 1;
+    int replies = 0;
+    ReplySequence sequence;
+    std::string model, status, mode, address, mac, firmware;
+    while (disco.ReceiveDiscoveryMessage(model, status, mode, address, mac, firmware)) {
+        if (sequence.addsRow(address))
+            addCameraRow(number++, model, mode, address, mac, firmware);
+        ++replies;
+    }
+    std::cout << "--------Ending Broadcast-------- \ncameras=" << replies << std::endl;
+    disco.CloseSocket();
+}
+
+void on_button_rescan_clicked(NetworkConfig& nc)
+{
+    std::cout << "rescan clicked" << std::endl;
+    std::cout << "broadcast_addr=" << nc.network1.broadcast << std::endl;
+    run_scan_progress(nc.network1.broadcast, kRescanTickMs);
+}

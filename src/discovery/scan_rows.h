@@ -1,0 +1,27 @@
+// What a scan makes of the discovery replies before they reach the camera list.
+#pragma once
+
+#include <string>
+
+// The credentials every camera leaves the factory with; the scan tries them on each camera.
+inline constexpr const char* kFactoryUser = "admin";
+inline constexpr const char* kFactoryPassword = "7395";
+
+// A datagram's text as the list may show it: every byte that is not valid UTF-8 becomes
+// U+FFFD, so the toolkit neither refuses nor garbles the cell. Valid text stays as it is.
+std::string mendUtf8(const std::string& text);
+
+// Decides which replies of one scan become rows: a reply that repeats the address of the reply
+// just before it adds none, and neither does an empty address at the start.
+class ReplySequence {
+public:
+    bool addsRow(const std::string& address)
+    {
+        const bool added = address != previous_;
+        previous_ = address;
+        return added;
+    }
+
+private:
+    std::string previous_;
+};

@@ -6,6 +6,7 @@
 #include "app/gui_fixture.h"
 #include "app/navigation.h"
 #include "app/process_objects.h"
+#include "app/scan_progress.h"
 #include "network/dhcp_page.h"
 
 namespace {
@@ -44,7 +45,17 @@ protected:
         init_label_menu();
         window_main->show();
         pump_events();
+        // Arriving at the camera page counts down to a scan; these tests are about the pages.
+        cancelScans = Glib::signal_timeout().connect(
+            []() {
+                if (dialog_progress->get_visible())
+                    on_button_cancel_scan_clicked();
+                return true;
+            },
+            10);
     }
+
+    void TearDown() override { cancelScans.disconnect(); }
 
     // Puts the wizard on a page as if the installer had walked there.
     void goTo(int index)
@@ -90,6 +101,7 @@ protected:
     }
 
     NetworkConfig nc{"eth1", "eth0"};
+    sigc::connection cancelScans;
 };
 
 TEST_F(NavigationTest, NextWalksAllFourPagesAndTheLastConfirmationClosesTheWindow)

@@ -1,0 +1,46 @@
+#include <gtest/gtest.h>
+#include <sys/resource.h>
+
+#include <cstdlib>
+#include <string>
+
+#include "support/stdout_capture.h"
+#include "utils/traced_command.h"
+
+TEST(RunTracedCommand, TracesPrefixStatusAndOutputWhateverTheStatus)
+{
+    struct Case {
+        const char* command;
+        int status;
+        std::string trace;
+    };
+    const Case cases[] = {
+        {"echo done", 0, "step: [0] done\n\n"},
+        {"printf partial; exit 3", 3, "step: [3] partial\n"},
+        {"no-such-program-velnor 2>/dev/null", 127, "step: [127] \n"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.command);
+        StdoutCapture capture;
+        EXPECT_EQ(Utils::runTracedCommand(c.command, "step: ["), c.status);
+        EXPECT_EQ(capture.finish(false), c.trace);
+    }
+}
+
+// Runs in a child of the death test: its exit status tells what the trace said.
+[[noreturn]] static void traceWithoutFreeDescriptors()
+{
+    StdoutCapture capture;  // takes its descriptors before the limit
+    rlimit taken{};
+    getrlimit(RLIMIT_NOFILE, &taken);
+    const rlimit none{5, taken.rlim_max};  // 0 to 4 are taken, so no pipe can be made
+    setrlimit(RLIMIT_NOFILE, &none);
+    const int status = Utils::runTracedCommand("true", "service: [");
+    const bool traced = capture.text() == "service: [-1] Cannot open pipe\n";
+    std::_Exit(status == -1 && traced ? 0 : 1);
+}
+
+TEST(RunTracedCommandDeathTest, AShellThatCannotStartIsTracedNotThrown)
+{
+    EXPECT_EXIT(traceWithoutFreeDescriptors(), testing::ExitedWithCode(0), "");
+}

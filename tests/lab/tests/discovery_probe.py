@@ -7,7 +7,7 @@ import socket
 
 request = bytearray(334)
 request[0] = 6
-request[1:19] = b"3C-2C-30-AA-66-07\0"
+request[1:19] = b"02-56-4C-AA-66-07\0"
 rx = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)
 rx.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
 rx.bind(("0.0.0.0", 7711))

@@ -60,12 +60,43 @@ def live_address(name):
     return camera_state(name)["live"]["address"]
 
 
-def read_log(relative):
+def log_size(relative):
+    """Where a log ends now: a test remembers it and reads only what came after."""
     try:
-        with open(os.path.join(LAB_DIR, relative), encoding="utf-8") as f:
-            return f.read()
+        return os.path.getsize(os.path.join(LAB_DIR, relative))
+    except FileNotFoundError:
+        return 0
+
+
+def read_log(relative, since=0):
+    """The log under the lab from byte `since` on (log_size() at the start of a test)."""
+    try:
+        with open(os.path.join(LAB_DIR, relative), "rb") as f:
+            f.seek(since)
+            return f.read().decode("utf-8", "replace")
     except FileNotFoundError:
         return ""
+
+
+def camera_settings(name):
+    """What a request may change on a camera: accounts, addressing, DNS."""
+    state = camera_state(name)
+    return {key: state[key] for key in ("initialized", "accounts", "mode", "static", "dns")}
+
+
+def reset_camera(name):
+    """Back to the camera's configured factory state; returns once it answers again."""
+    old_pid = camera_state(name)["pid"]
+    lab("camera", name, "reset")
+
+    def ready():
+        try:
+            state = camera_state(name)
+        except (OSError, ValueError):
+            return False  # between the old state file and the new one
+        return (state["pid"] != old_pid and state["power"] == "on" and state["http_listening"]
+                and state["live"]["address"])
+    wait_for(f"camera {name} back after a reset", ready)
 
 
 def curl(url, user=None, password=None, *extra):

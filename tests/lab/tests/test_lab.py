@@ -7,7 +7,7 @@ import subprocess
 import unittest
 
 from labtest import LAB, LAB_DIR, LabTestCase, hold_lab, camera_state, curl, discover, lab, live_address, \
-    read_log, wait_for
+    log_size, read_log, wait_for
 
 # The file as the wizard writes it, with a pool other than the lab's first one, so
 # that a lease from it proves the restarted dhcpd serves this file.
@@ -26,6 +26,7 @@ subnet 192.168.1.0 netmask 255.255.255.0 {
 POOL = range(150, 181)
 CAMERA = "cam1"
 PORT = "1"
+EVENTS = f"cameras/{CAMERA}/events.log"
 STATUS_CHECK = "/init-cgi/pw_init.cgi?msubmenu=statuscheck&action=view"
 
 
@@ -75,9 +76,10 @@ def host_file_digest(path):
 
 
 class LabEndToEndTest(LabTestCase):
+    """Each test stands alone: any order, and logs are read from where the test began."""
     COUNT = 3
 
-    def test_1_run_sees_the_stand_ins_and_passes_status_and_environment(self):
+    def test_run_sees_the_stand_ins_and_passes_status_and_environment(self):
         out = lab("run", "sh", "-c", 'echo "$LAB_PROBE"; command -v systemctl; ip -4 -o addr show eth1;'
                   ' cat /etc/dhcp/dhcpd.conf | head -1; exit 7', check=False)
         self.assertEqual(out.returncode, 7)
@@ -90,7 +92,8 @@ class LabEndToEndTest(LabTestCase):
                               capture_output=True, text=True)
         self.assertEqual(kept.stdout, "kept")
 
-    def test_2_service_commands_have_real_exit_statuses(self):
+    def test_service_commands_have_real_exit_statuses(self):
+        since = log_size("systemctl.log")
         write_dhcp_conf(WIZARD_CONF.replace("192.168.1.180", "192.168.2.180"))
         bad = service("/etc/init.d/isc-dhcp-server restart")
         self.assertNotEqual(bad.returncode, 0, "dhcpd refuses a range outside the subnet")
@@ -102,30 +105,35 @@ class LabEndToEndTest(LabTestCase):
         self.assertEqual(service("systemctl enable isc-dhcp-server.service").returncode, 0)
         self.assertEqual(service("systemctl is-enabled isc-dhcp-server.service").stdout, "enabled\n")
         self.assertNotEqual(service("systemctl enable nothing.service").returncode, 0)
-        self.assertIn("enable isc-dhcp-server.service", read_log("systemctl.log"))
+        self.assertIn("enable isc-dhcp-server.service", read_log("systemctl.log", since))
 
-    def test_3_power_cycle_through_the_poe_library(self):
+    def test_power_cycle_through_the_poe_library(self):
+        poe_since, events_since = log_size("poe.log"), log_size(EVENTS)
         write_dhcp_conf(WIZARD_CONF)
         self.assertEqual(service("/etc/init.d/isc-dhcp-server restart").returncode, 0)
         mac = camera_state(CAMERA)["mac"]
+        self.assertFalse(in_pool(live_address(CAMERA)), "the lease must come from the lab's first pool")
 
         lab("poe", PORT, "off")
+        wait_for("the camera to power off", lambda: "power: off" in read_log(EVENTS, events_since))
         wait_for("the camera to lose its address", lambda: live_address(CAMERA) == "")
         self.assertEqual(camera_state(CAMERA)["power"], "off")
         self.assertNotIn(mac.encode(), [d[19:36] for _, d in discover()], "an unpowered camera is silent")
-        self.assertIn(f"port={PORT} state=0 ret=0", read_log("poe.log"))
+        self.assertIn(f"port={PORT} state=0 ret=0", read_log("poe.log", poe_since))
 
         lab("poe", PORT, "on")
+        wait_for("the camera to boot", lambda: "power: on after boot" in read_log(EVENTS, events_since))
         # The old lease lies outside the new pool: the camera must have asked the new dhcpd.
         address = wait_for("a lease from the new pool", lambda: in_pool(live_address(CAMERA))
                            and live_address(CAMERA))
-        self.assertIn(f"port={PORT} state=1 ret=0", read_log("poe.log"))
+        self.assertIn(f"port={PORT} state=1 ret=0", read_log("poe.log", poe_since))
         self.assertIn(mac.encode(), [d[19:36] for _, d in discover()])
         self.assertEqual(wait_for("HTTP after the boot", lambda: curl(f"http://{address}{STATUS_CHECK}")[1]),
                          200)
         self.assertIn(mac.lower(), read_log("dhcpd/dhcpd.leases").lower())
 
-    def test_3a_poe_requests_are_answered_as_the_driver_would(self):
+    def test_poe_requests_are_answered_as_the_driver_would(self):
+        since = log_size("poe.log")
         # ctypes, not fcntl.ioctl: the latter cuts the request number to 32 bits itself.
         script = """
 import ctypes, errno, os, struct
@@ -151,13 +159,18 @@ with open("/dev/null", "rb") as other:  # not the device: the kernel's answer, n
 """
         out = lab("run", "/usr/bin/python3", "-c", script).stdout.split()
         self.assertEqual(out, ["0", "0", "EINVAL", "EINVAL", "EINVAL", "ENOTTY", "ENOTTY"])
-        log = read_log("poe.log")
+        log = read_log("poe.log", since)
         for line in ("port=15 state=1 ret=0", "port=14 state=1 ret=0", "port=16 state=1 ret=-1",
                      "request=0xc0080101 unknown ret=-1", "open /dev/poe", "close fd="):
             self.assertIn(line, log)
         self.assertNotIn("port=13", log)
 
-    def test_4_down_leaves_nothing_behind(self):
+
+class LabDownTest(LabTestCase):
+    """Taking the lab down is a test of its own: it ends the class's lab."""
+    COUNT = 2
+
+    def test_down_leaves_nothing_behind(self):
         host_conf = host_file_digest("/etc/dhcp/dhcpd.conf")
         processes = [process_identity(p) for p in lab_pids()[1]]
         self.assertTrue(processes)

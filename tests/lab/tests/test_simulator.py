@@ -1,12 +1,15 @@
 """The simulated camera against independent clients: curl --digest, a hand-made
 digest client and a few lines of discovery code, all from the recorder."""
+import re
 import unittest
 
-from labtest import LabTestCase, camera_state, curl, discover, lab, live_address, wait_for, HERE, PY
+from labtest import LabTestCase, camera_settings, camera_state, curl, discover, lab, live_address, \
+    log_size, read_log, reset_camera, wait_for, HERE, PY
 
 FRESH, DFLT, FAULTY, FAR, MOVER = "fresh", "dflt", "faulty", "far", "mover"
+BLANK, STRICT = "blank", "strict"  # only the refusal table talks to these
 ADDR = {FRESH: "192.168.1.21", DFLT: "192.168.1.22", FAULTY: "192.168.1.23", FAR: "10.99.0.5",
-        MOVER: "192.168.1.24"}
+        MOVER: "192.168.1.24", BLANK: "192.168.1.25", STRICT: "192.168.1.26"}
 DEFAULT = {"user": "admin", "password": "7395"}
 OPERATOR = {"user": "operator", "password": "op-1234"}
 
@@ -23,6 +26,96 @@ INTERFACE = "/kvt-cgi/network.cgi?msubmenu=interface&action="
 STATUS_CHECK = "/init-cgi/pw_init.cgi?msubmenu=statuscheck&action=view"
 SET_INIT = "/init-cgi/pw_init.cgi?msubmenu=setinitpassword&action=set&Password="
 USERS_UPDATE = "/kvt-cgi/security.cgi?msubmenu=users&action=update&Index={}&UserID={}&Password={}"
+
+
+PW_INIT = "/init-cgi/pw_init.cgi?msubmenu="
+NETWORK = "/kvt-cgi/network.cgi?msubmenu="
+USERS = "/kvt-cgi/security.cgi?msubmenu=users&action=update"
+MANUAL = NETWORK + "interface&action=set&IPv4Type=Manual"
+
+
+def manual(address, prefix, gateway):
+    return f"{MANUAL}&IPv4Address={address}&IPv4PrefixLength={prefix}&IPv4Gateway={gateway}"
+
+
+# How a case sends credentials: none, digest (the account's password through curl's
+# stdin), or a ready-made header of either kind, with no real secret in it.
+NONE, DIGEST = "none", "digest"
+BASIC_HEADER = "Authorization: Basic YWRtaW46bm90LWl0"  # admin:not-it
+DIGEST_HEADER = ('Authorization: Digest username="admin", realm="x", nonce="1", uri="/", '
+          'response="00000000000000000000000000000000"')
+MAX_TIME = ["--max-time", "10"]  # a camera that took a change it should refuse may be gone
+
+NEW_PASSWORDS = ("Aa-1", "Bb-2", "Xx-1", "Yy-2")  # none may reach a log in clear
+
+# (what is wrong, camera, request, credentials, expected status). Every request would
+# change the camera if it were taken: the factory-new one would get its password, the
+# other its address, DNS or a password.
+REFUSED = [
+    ("no query", BLANK, "/init-cgi/pw_init.cgi", NONE, 400),
+    ("no action", BLANK, PW_INIT + "statuscheck", NONE, 400),
+    ("no msubmenu", BLANK, "/init-cgi/pw_init.cgi?action=view", NONE, 400),
+    ("unknown submenu", BLANK, PW_INIT + "factoryreset&action=set", NONE, 400),
+    ("unknown parameter", BLANK, STATUS_CHECK + "&Debug=1", NONE, 400),
+    ("repeated action", BLANK, STATUS_CHECK + "&action=view", NONE, 400),
+    ("empty parameter", BLANK, STATUS_CHECK + "&", NONE, 400),
+    ("initial password twice", BLANK, SET_INIT + "Aa-1&Password=Bb-2", NONE, 400),
+    ("initial password missing", BLANK, PW_INIT + "setinitpassword&action=set", NONE, 400),
+    ("initial password in lower case", BLANK, PW_INIT + "setinitpassword&action=set&password=Aa-1",
+     NONE, 400),
+    ("initial password with a user", BLANK, SET_INIT + "Aa-1&UserID=admin", NONE, 400),
+    ("initial password with basic credentials", BLANK, SET_INIT + "Aa-1", BASIC_HEADER, 400),
+    ("status check with digest credentials", BLANK, STATUS_CHECK, DIGEST_HEADER, 400),
+    ("factory page under /kvt-cgi/", STRICT, "/kvt-cgi/pw_init.cgi?msubmenu=statuscheck&action=view",
+     DIGEST, 404),
+    ("network page under /init-cgi/", STRICT,
+     "/init-cgi/network.cgi?msubmenu=interface&action=set&IPv4Type=DHCP", NONE, 404),
+    ("device info with a parameter", STRICT, DEVICE_INFO + "&Model=X", DIGEST, 400),
+    ("interface view with a type", STRICT, INTERFACE + "view&IPv4Type=DHCP", DIGEST, 400),
+    ("type twice", STRICT, NETWORK + "interface&action=set&IPv4Type=DHCP&IPv4Type=DHCP", DIGEST, 400),
+    ("type in lower case", STRICT, manual("192.168.1.40", 24, "192.168.1.1").replace("Manual", "manual"),
+     DIGEST, 400),
+    ("DHCP with an address", STRICT, NETWORK + "interface&action=set&IPv4Type=DHCP"
+     "&IPv4Address=192.168.1.40", DIGEST, 400),
+    ("DHCP with an empty gateway", STRICT, NETWORK + "interface&action=set&IPv4Type=DHCP&IPv4Gateway=",
+     DIGEST, 400),
+    ("manual without gateway", STRICT, MANUAL + "&IPv4Address=192.168.1.40&IPv4PrefixLength=24",
+     DIGEST, 400),
+    ("manual without prefix", STRICT, MANUAL + "&IPv4Address=192.168.1.40&IPv4Gateway=192.168.1.1",
+     DIGEST, 400),
+    ("manual with an empty gateway", STRICT, manual("192.168.1.40", 24, ""), DIGEST, 400),
+    ("manual with a mask for a prefix", STRICT, manual("192.168.1.40", "255.255.255.0", "192.168.1.1"),
+     DIGEST, 400),
+    ("prefix 7", STRICT, manual("10.1.2.3", 7, "10.1.2.1"), DIGEST, 400),
+    ("prefix 31", STRICT, manual("192.168.1.40", 31, "192.168.1.41"), DIGEST, 400),
+    ("prefix 33", STRICT, manual("192.168.1.40", 33, "192.168.1.1"), DIGEST, 400),
+    ("prefix with a sign", STRICT, manual("192.168.1.40", "+24", "192.168.1.1"), DIGEST, 400),
+    ("three-part address", STRICT, manual("192.168.1", 24, "192.168.1.1"), DIGEST, 400),
+    ("address part above 255", STRICT, manual("192.168.1.300", 24, "192.168.1.1"), DIGEST, 400),
+    ("address part with a leading zero", STRICT, manual("192.168.1.040", 24, "192.168.1.1"), DIGEST, 400),
+    ("host name for an address", STRICT, manual("camera.local", 24, "192.168.1.1"), DIGEST, 400),
+    ("network address", STRICT, manual("192.168.1.0", 24, "192.168.1.1"), DIGEST, 400),
+    ("broadcast address", STRICT, manual("192.168.1.127", 25, "192.168.1.1"), DIGEST, 400),
+    ("multicast address", STRICT, manual("224.0.0.40", 24, "224.0.0.1"), DIGEST, 400),
+    ("gateway in another subnet", STRICT, manual("192.168.1.40", 24, "192.168.2.1"), DIGEST, 400),
+    ("gateway outside a narrower subnet", STRICT, manual("192.168.1.100", 26, "192.168.1.1"), DIGEST, 400),
+    ("gateway the broadcast address", STRICT, manual("192.168.1.40", 24, "192.168.1.255"), DIGEST, 400),
+    ("gateway the address itself", STRICT, manual("192.168.1.40", 24, "192.168.1.40"), DIGEST, 400),
+    ("gateway not an address", STRICT, manual("192.168.1.40", 24, "router"), DIGEST, 400),
+    ("DNS twice", STRICT, NETWORK + "dns&action=set&PrimaryDNS=192.168.1.2&PrimaryDNS=192.168.1.3",
+     DIGEST, 400),
+    ("DNS missing", STRICT, NETWORK + "dns&action=set", DIGEST, 400),
+    ("secondary DNS", STRICT, NETWORK + "dns&action=set&PrimaryDNS=192.168.1.2&SecondaryDNS=192.168.1.3",
+     DIGEST, 400),
+    ("admin at index 1", STRICT, USERS + "&Index=1&UserID=admin&Password=Xx-1", DIGEST, 400),
+    ("other account at index 0", STRICT, USERS + "&Index=0&UserID=operator&Password=Xx-1", DIGEST, 400),
+    ("index with a leading zero", STRICT, USERS + "&Index=00&UserID=admin&Password=Xx-1", DIGEST, 400),
+    ("index missing", STRICT, USERS + "&UserID=admin&Password=Xx-1", DIGEST, 400),
+    ("new password twice", STRICT, USERS + "&Index=0&UserID=admin&Password=Xx-1&Password=Yy-2",
+     DIGEST, 400),
+    ("password change with a parameter", STRICT, USERS + "&Index=0&UserID=admin&Password=Xx-1&Level=1",
+     DIGEST, 400),
+]
 
 
 def url(name, path):
@@ -44,6 +137,8 @@ class SimulatorTest(LabTestCase):
         static(FAULTY, [DEFAULT]),
         dict(static(FAR, [DEFAULT]), gateway="10.99.0.1"),
         static(MOVER, [DEFAULT]),
+        static(BLANK, []),
+        static(STRICT, [DEFAULT, OPERATOR]),
     ]
 
     def mac(self, name):
@@ -102,6 +197,9 @@ class SimulatorTest(LabTestCase):
         self.assertNotIn("another", log)
 
     def test_password_change_answers_exactly_ok(self):
+        # Other tests log in with these cameras' configured passwords.
+        self.addCleanup(reset_camera, DFLT)
+        self.addCleanup(reset_camera, FAULTY)
         admin_change = USERS_UPDATE.format(0, "admin", "Admin-2")
         operator_change = USERS_UPDATE.format(1, "operator", "Op-2")
         # An operator may not touch the administrator's account.
@@ -117,6 +215,54 @@ class SimulatorTest(LabTestCase):
         self.assertEqual(curl(url(FAULTY, admin_change), "admin", "7395")[1:], (200, "OK\n"))
         self.assertEqual(lab("camera", FAULTY, "check-password", "admin", stdin="Admin-2\n",
                              check=False).returncode, 0)
+
+    def test_refuses_what_a_careful_camera_refuses(self):
+        for what, name, path, credentials, expected in REFUSED:
+            with self.subTest(what):
+                before = camera_settings(name)
+                log = f"cameras/{name}/requests.log"
+                since = log_size(log)
+                if credentials == DIGEST:
+                    _, code, body = curl(url(name, path), DEFAULT["user"], DEFAULT["password"],
+                                         *MAX_TIME)
+                else:
+                    header = [] if credentials == NONE else ["-H", credentials]
+                    _, code, body = curl(url(name, path), None, None, *MAX_TIME, *header)
+                self.assertEqual(code, expected, body)
+                if expected == 400:
+                    self.assertRegex(body, r"^Error=\w+\n$")
+                # The answer is logged like any other, with the digest user where one was checked.
+                user = DEFAULT["user"] if credentials == DIGEST else "-"
+                count = 2 if credentials == DIGEST else 1  # digest: the challenge first
+                wait_for("the request in the log",
+                         lambda: len(_lines(read_log(log, since))) >= count)
+                logged = _lines(read_log(log, since))
+                self.assertEqual(len(logged), count)
+                self.assertEqual(logged[-1][1:], [str(expected), user])
+                self.assertTrue(logged[-1][0].startswith("GET " + _masked(path)), logged[-1][0])
+                for secret in NEW_PASSWORDS:
+                    self.assertNotIn(secret, read_log(log, since))
+                self.assertEqual(camera_settings(name), before)
+        self.assertEqual(live_address(STRICT), ADDR[STRICT])
+        self.assertEqual(curl(url(BLANK, STATUS_CHECK))[2], "Initialized=False\n")
+
+    def test_takes_the_requests_the_program_sends(self):
+        # The refusals above are no proof without these passing on the same cameras.
+        cases = [  # (camera, request, credentials)
+            (BLANK, STATUS_CHECK, NONE),
+            (STRICT, DEVICE_INFO, DIGEST),
+            (STRICT, INTERFACE + "view", DIGEST),
+            (STRICT, NETWORK + "dns&action=view", DIGEST),
+            (STRICT, "/kvt-cgi/security.cgi?msubmenu=users&action=view", DIGEST),
+            (STRICT, NETWORK + "dns&action=set&PrimaryDNS=192.168.1.2", DIGEST),
+            (STRICT, USERS + "&Index=1&UserID=operator&Password=" + OPERATOR["password"], DIGEST),
+            (STRICT, USERS + "&Index=0&UserID=admin&Password=" + DEFAULT["password"], DIGEST),
+        ]
+        for name, path, credentials in cases:
+            with self.subTest(path):
+                user, password = (DEFAULT["user"], DEFAULT["password"]) if credentials == DIGEST \
+                    else (None, None)
+                self.assertEqual(curl(url(name, path), user, password)[1], 200)
 
     def test_views_answer_key_value_lines(self):
         info = fields(curl(url(DFLT, DEVICE_INFO), "admin", "7395")[2])
@@ -203,6 +349,15 @@ class SimulatorTest(LabTestCase):
         self.assertEqual(camera_state(MOVER)["mode"], "DHCP")
         self.assertEqual(replies_from(self.mac(MOVER))[0][132], 1, "DHCP: mode byte not 0")
         self.assertEqual(curl(f"http://{leased}{DEVICE_INFO}", "admin", "7395")[1], 200)
+
+
+def _lines(text):
+    """requests.log lines as [request line, status, user], the time stamp dropped."""
+    return [line.split(" ", 1)[1].split("\t") for line in text.splitlines()]
+
+
+def _masked(path):
+    return re.sub(r"(?i)(Password=)[^&]*", r"\1********", path)
 
 
 def _utf8(data):

@@ -5,6 +5,8 @@
 #include <iostream>
 #include <new>
 
+#include "camera/trace_mask.h"
+
 namespace {
 
 constexpr long kTransferTimeoutSeconds = 60;
@@ -12,9 +14,6 @@ constexpr long kConnectTimeoutSeconds = 10;
 constexpr long kVerifyHostName = 2;
 // The address comes from a discovery reply; whatever it holds, only a web request may follow.
 constexpr const char* kCameraProtocols = "http,https";
-
-// Stands for a password wherever a trace would show one; the journal keeps standard output.
-constexpr const char* kPasswordMask = "********";
 
 std::string masked(const std::string& password)
 {
@@ -37,7 +36,7 @@ std::string percentEncode(const std::string& text)
 }
 
 CurlObject::CurlObject(const std::string& url, const std::string& user, const std::string& password)
-    : mUrl(url), mAuth(user + ":" + password)
+    : mUrl(url), mUser(user), mPassword(password)
 {
     std::memset(mErrorBuffer, 0, sizeof mErrorBuffer);
     mCurl.reset(curl_easy_init());
@@ -52,7 +51,8 @@ CurlObject::CurlObject(const std::string& url, const std::string& user, const st
     mCurl.reset(curl_easy_init());
     const std::string encoded = EncodeData(data);
     mUrl = data.empty() ? url : url + encoded;
-    mAuth = user + ":" + password;
+    mUser = user;
+    mPassword = password;
     SetDefaultCurlOptions();
     // The URL ends with the encoded password, so the trace shows the mask in its place.
     std::cout << "mUrl: " << url << masked(encoded) << std::endl;
@@ -80,7 +80,9 @@ void CurlObject::SetDefaultCurlOptions()
     curl_easy_setopt(curl, CURLOPT_ERRORBUFFER, mErrorBuffer);
     curl_easy_setopt(curl, CURLOPT_URL, mUrl.c_str());
     curl_easy_setopt(curl, CURLOPT_HTTPAUTH, static_cast<long>(CURLAUTH_DIGEST));
-    curl_easy_setopt(curl, CURLOPT_USERPWD, mAuth.c_str());
+    // Apart, not joined by ":": a user ID may itself hold a ":".
+    curl_easy_setopt(curl, CURLOPT_USERNAME, mUser.c_str());
+    curl_easy_setopt(curl, CURLOPT_PASSWORD, mPassword.c_str());
     curl_easy_setopt(curl, CURLOPT_HEADER, 0L);
     curl_easy_setopt(curl, CURLOPT_FOLLOWLOCATION, 1L);
     curl_easy_setopt(curl, CURLOPT_SSL_VERIFYHOST, kVerifyHostName);

@@ -51,7 +51,8 @@ private:
     std::unique_ptr<CURL, CurlCleanup> mCurl;
     char mErrorBuffer[CURL_ERROR_SIZE];
     std::string mUrl;
-    std::string mAuth;
+    std::string mUser;
+    std::string mPassword;
     std::string mResponseBody;
     std::string mResponseHeader;
     int64_t mResponseCode = 0;

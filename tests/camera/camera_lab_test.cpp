@@ -1,5 +1,6 @@
 // The transport and every camera request against the lab's simulated cameras: their real
-// digest server, their request logs and their state. Tests of one camera run in order.
+// digest server, their request logs and their state. The tests run in any order: a test that
+// changes a camera compares with what the camera has, not with what it had when the lab came up.
 #include <gtest/gtest.h>
 
 #include <memory>
@@ -23,8 +24,11 @@ const std::string kInitialPassword = lab::secret("Init Pw&x=1");
 const std::string kNewAdminPassword = lab::secret("New-Adm&Pw=2");
 const std::string kNewOperatorPassword = lab::secret("New Op#3");
 const std::string kNewOkLinePassword = lab::secret("Okl-New-4444");
+const std::string kViewerPassword = lab::secret("View-Pass-5150");
 
 constexpr const char* kOperator = "op&Index=0";
+// Joined to its password by ":", this ID would log in as "cam" with the password "view:...".
+constexpr const char* kViewer = "cam:view";
 // On the camera network, but no device has it: nothing answers the address lookup.
 constexpr const char* kNobody = "192.168.1.250";
 
@@ -81,6 +85,27 @@ TEST(LabTransport, DigestRightCredentialsGive200EmptyOnes401)
         EXPECT_EQ(transport->GetResponseCode(), 401);
         EXPECT_EQ(transport->GetLastError(), "");
     }
+}
+
+TEST(LabTransport, UserIdHoldingAColonLogsInAsItself)
+{
+    const std::string camera = lab::address(lab::kUsers);
+    const std::size_t since = logSize(lab::kUsers);
+
+    auto transport = std::make_unique<CurlObject>(camera + kDeviceInfo, kViewer, kViewerPassword);
+    ASSERT_TRUE(transport->Get());
+    EXPECT_EQ(transport->GetResponseCode(), 200);
+    transport.reset();
+    EXPECT_EQ(getCorvexDNS(camera, kViewer, kViewerPassword).code, 200);
+    EXPECT_EQ(getCorvexDNS(camera, kViewer, "not-the-password").code, 401);
+
+    const char* const dnsView = "/kvt-cgi/network.cgi?msubmenu=dns&action=view";
+    std::vector<std::string> expected = digestLines(kDeviceInfo, 200, kViewer);
+    for (const std::string& entry : digestLines(dnsView, 200, kViewer))
+        expected.push_back(entry);
+    for (const std::string& entry : digestLines(dnsView, 401, "-"))
+        expected.push_back(entry);
+    EXPECT_EQ(lab::requestsSince(lab::kUsers, since), expected);
 }
 
 TEST(LabTransport, UnreachableCameraFailsWithErrorTextAndCodeZero)
@@ -157,14 +182,18 @@ TEST(LabRequests, ViewsReadTheCameraSettings)
     EXPECT_EQ(lastValueOf(info.body, "FirmwareVersion"), "1.9.7");
     EXPECT_EQ(lastValueOf(info.body, "Model"), "LAB-PTZ-8000");
 
+    // Another test may have changed the address mode or the DNS server before this one.
     const corvexPacket interface = getCorvexData(kInterfaceView, camera, "admin", kDefaultPassword);
     EXPECT_TRUE(isAuthorized(interface.code));
+    EXPECT_EQ(lastValueOf(interface.body, "IPv4Type"), lab::state(lab::kDefault, "s[\"mode\"]"));
+    EXPECT_EQ(lastValueOf(interface.body, "IPv4Address"), camera);
     EXPECT_EQ(lastValueOf(interface.body, "IPv4SubnetMask"), "255.255.255.0");
-    EXPECT_EQ(lastValueOf(interface.body, "IPv4Gateway"), "192.168.1.1");
+    EXPECT_EQ(lastValueOf(interface.body, "IPv4Gateway"),
+              lab::state(lab::kDefault, "s[\"live\"][\"gateway\"] or \"\""));
 
     const corvexPacket dns = getCorvexDNS(camera, "admin", kDefaultPassword);
     EXPECT_TRUE(isAuthorized(dns.code));
-    EXPECT_EQ(lastValueOf(dns.body, "PrimaryDNS"), "192.168.1.1");
+    EXPECT_EQ(lastValueOf(dns.body, "PrimaryDNS"), lab::state(lab::kDefault, "s[\"dns\"][\"primary\"]"));
 
     std::vector<std::string> expected;
     for (const char* target : {kDeviceInfo, "/kvt-cgi/network.cgi?msubmenu=interface&action=view",

@@ -49,12 +49,13 @@ std::string cameraFile(const std::string& camera, const std::string& name)
     return std::string(kLabDir) + "/cameras/" + camera + "/" + name;
 }
 
-std::string fileText(const std::string& path)
+std::string fileText(const std::string& path, std::size_t since)
 {
     std::ifstream in(path, std::ios::binary);
     std::ostringstream text;
     text << in.rdbuf();
-    return text.str();
+    const std::string all = text.str();
+    return since < all.size() ? all.substr(since) : std::string();
 }
 
 std::string state(const std::string& camera, const std::string& expression)
@@ -96,9 +97,8 @@ bool waitAllReady()
 
 std::vector<std::string> requestsSince(const std::string& camera, std::size_t since)
 {
-    const std::string text = fileText(cameraFile(camera, "requests.log"));
     std::vector<std::string> lines;
-    std::istringstream in(since < text.size() ? text.substr(since) : std::string());
+    std::istringstream in(fileText(cameraFile(camera, "requests.log"), since));
     std::string line;
     while (std::getline(in, line)) {
         const auto blank = line.find(' ');  // after the time stamp

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <chrono>
+#include <cstddef>
 #include <functional>
 #include <string>
 #include <vector>
@@ -12,7 +13,8 @@ namespace lab {
 // The cameras of lab_cameras.json.
 constexpr const char* kFresh = "fresh";    // factory-new, DHCP
 constexpr const char* kDefault = "dflt";   // admin with the factory password, static 192.168.1.64/24
-constexpr const char* kUsers = "users";    // two accounts with passwords of their own, DHCP
+constexpr const char* kUsers = "users";    // three accounts with passwords of their own, one user ID
+                                           // holding ":", DHCP
 constexpr const char* kOkLine = "okline";  // answers a password change with "OK" and a line end;
                                            // its discovery reply is one byte short
 constexpr const char* kHuge = "huge";      // pads every answer to 16 MiB
@@ -27,8 +29,8 @@ std::string state(const std::string& camera, const std::string& expression);
 // The address the camera has now; empty while it has none.
 std::string address(const std::string& camera);
 
-// The lines a file gained since an earlier size of it.
-std::string fileText(const std::string& path);
+// The file's text from an earlier size of it on (by default the whole file).
+std::string fileText(const std::string& path, std::size_t since = 0);
 std::string cameraFile(const std::string& camera, const std::string& name);
 
 // Polls until the condition holds; false when it still does not after the limit.

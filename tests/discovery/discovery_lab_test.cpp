@@ -8,12 +8,18 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
 #include <cstdio>
 #include <cstring>
 #include <functional>
 #include <map>
+#include <mutex>
+#include <optional>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "../camera/lab_support.h"
@@ -111,12 +117,13 @@ Scan scan(const std::function<void()>& meanwhile)
     return result;
 }
 
+constexpr const char* kPoeLog = "/run/velnor-lab/poe.log";
+
 std::vector<std::string> poeLogOf(pid_t pid, std::size_t since)
 {
-    const std::string text = lab::fileText("/run/velnor-lab/poe.log");
     const std::string mark = " pid=" + std::to_string(pid) + " ";
     std::vector<std::string> lines;
-    std::istringstream in(since < text.size() ? text.substr(since) : std::string());
+    std::istringstream in(lab::fileText(kPoeLog, since));
     std::string line;
     while (std::getline(in, line)) {
         const auto at = line.find(mark);
@@ -128,12 +135,79 @@ std::vector<std::string> poeLogOf(pid_t pid, std::size_t since)
 
 const char* const kCameras[] = {lab::kFresh, lab::kDefault, lab::kUsers, lab::kOkLine, lab::kHuge, lab::kChunky};
 
+// Sends the datagrams in turn to the reply port from a thread of its own, one per interval, until
+// stopped or `limit` have gone: the test's traffic stays bounded whatever the scan does.
+class ReplySender {
+public:
+    ReplySender(std::vector<std::string> datagrams, int limit, std::chrono::milliseconds interval)
+        : datagrams_(std::move(datagrams)), socket_(socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, IPPROTO_UDP))
+    {
+        worker_ = std::thread([this, limit, interval] {
+            const sockaddr_in to = loopback(kReplyPort);
+            std::unique_lock<std::mutex> lock(mutex_);
+            for (int i = 0; i < limit && !stopping_; ++i) {
+                const std::string& datagram = datagrams_[static_cast<std::size_t>(i) % datagrams_.size()];
+                sendto(socket_.get(), datagram.data(), datagram.size(), 0,
+                       reinterpret_cast<const sockaddr*>(&to), sizeof to);
+                ++sent_;
+                wake_.wait_for(lock, interval, [this] { return stopping_; });
+            }
+        });
+    }
+    ~ReplySender() { stop(); }
+    ReplySender(const ReplySender&) = delete;
+    ReplySender& operator=(const ReplySender&) = delete;
+
+    void stop()
+    {
+        {
+            const std::lock_guard<std::mutex> lock(mutex_);
+            stopping_ = true;
+        }
+        wake_.notify_all();
+        if (worker_.joinable())
+            worker_.join();
+    }
+    int sent() const { return sent_; }
+
+private:
+    const std::vector<std::string> datagrams_;
+    UniqueFd socket_;
+    std::mutex mutex_;
+    std::condition_variable wake_;
+    bool stopping_ = false;
+    std::atomic<int> sent_{0};
+    std::thread worker_;
+};
+
+// How many datagrams the scan read, by its trace; a read that found none shows size -1.
+int datagramsRead(const std::string& trace)
+{
+    int read = 0;
+    std::istringstream in(trace);
+    std::string line;
+    int size = 0;
+    while (std::getline(in, line))
+        if (std::sscanf(line.c_str(), "recv size=%d", &size) == 1 && size >= 0)
+            ++read;
+    return read;
+}
+
+bool endsWith(const std::string& text, const std::string& end)
+{
+    return text.size() >= end.size() && text.compare(text.size() - end.size(), end.size(), end) == 0;
+}
+
 }  // namespace
 
 TEST(LabPoe, SixteenPortRequestsThroughTheDriver)
 {
     ASSERT_TRUE(lab::waitAllReady());
-    const std::size_t since = lab::fileText("/run/velnor-lab/poe.log").size();
+    const std::size_t since = lab::fileText(kPoeLog).size();
+    // Power cycles from before this test must not count as this one's.
+    std::map<std::string, std::size_t> eventsBefore;
+    for (const char* camera : kCameras)
+        eventsBefore[camera] = lab::fileText(lab::cameraFile(camera, "events.log")).size();
 
     StdoutCapture capture;
     throttle_switchports(0);
@@ -148,7 +222,8 @@ TEST(LabPoe, SixteenPortRequestsThroughTheDriver)
     std::vector<std::string> expectedLog;
     for (int state : {0, 1}) {
         expectedTrace += "fd: " + std::to_string(fd) + "\ncmd: -1073217280\n";
-        expectedLog.push_back("open /dev/poe fd=" + std::to_string(fd));
+        // Close-on-exec, as the stand-in's own descriptor shows it.
+        expectedLog.push_back("open /dev/poe fd=" + std::to_string(fd) + " cloexec=1");
         for (int port = 0; port < 16; ++port) {
             expectedTrace += "ret: 0\n";
             expectedLog.push_back("ioctl fd=" + std::to_string(fd) + " port=" + std::to_string(port) +
@@ -161,8 +236,8 @@ TEST(LabPoe, SixteenPortRequestsThroughTheDriver)
 
     // The cameras went dark and booted again; the later tests need them answering.
     for (const char* camera : kCameras)
-        EXPECT_TRUE(lab::waitUntil([camera] {
-            const std::string events = lab::fileText(lab::cameraFile(camera, "events.log"));
+        EXPECT_TRUE(lab::waitUntil([&, camera] {
+            const std::string events = lab::fileText(lab::cameraFile(camera, "events.log"), eventsBefore[camera]);
             const auto off = events.find("power: off");
             return off != std::string::npos && events.find("power: on after boot", off) != std::string::npos;
         })) << camera;
@@ -255,4 +330,47 @@ TEST(LabDiscovery, CamerasAndCraftedDatagramsOnTheReplyPort)
     for (const char* camera : kCameras)
         EXPECT_EQ(second.byMac.count(lab::state(camera, "s[\"mac\"]")), std::string(camera) == lab::kOkLine ? 0u : 1u)
             << camera;
+}
+
+// A device that never stops answering must not hold the scan: it ends by itself after 30 s of
+// listening, while the sender would go on for a minute.
+TEST(LabDiscovery, EndlessRepliesEndTheScanAtItsTimeLimit)
+{
+    ASSERT_TRUE(lab::waitAllReady());
+    constexpr auto kLimit = std::chrono::seconds(30);
+    constexpr auto kSlack = std::chrono::seconds(5);
+    std::optional<ReplySender> sender;
+    const auto start = std::chrono::steady_clock::now();
+    const Scan endless = scan([&] {
+        sender.emplace(std::vector<std::string>{craftedReply("02:4C:41:42:FF:01", "10.0.0.9", "LAB-CRAFTED", 1)},
+                       60, std::chrono::seconds(1));
+    });
+    const auto took = std::chrono::steady_clock::now() - start;
+    sender->stop();
+
+    EXPECT_GE(took, kLimit);
+    EXPECT_LT(took, kLimit + kSlack);
+    EXPECT_TRUE(endsWith(endless.trace, "discovery listening limit reached\n")) << endless.trace;
+    EXPECT_EQ(endless.byMac.count("02:4C:41:42:FF:01"), 1u);
+    for (const char* camera : kCameras)
+        EXPECT_EQ(endless.byMac.count(lab::state(camera, "s[\"mac\"]")), std::string(camera) == lab::kOkLine ? 0u : 1u)
+            << camera;
+}
+
+// A flood of stray datagrams ends the scan once it has read 256 of them, long before the flood ends.
+TEST(LabDiscovery, FloodOfStraysEndsTheScanAtItsDatagramLimit)
+{
+    ASSERT_TRUE(lab::waitAllReady());
+    constexpr int kFlood = 2000;
+    std::optional<ReplySender> sender;
+    const Scan flooded = scan([&] {
+        sender.emplace(std::vector<std::string>{std::string(100, 's'), std::string(kMessage + 1, 'b')}, kFlood,
+                       std::chrono::milliseconds(5));
+    });
+    const int sentDuringScan = sender->sent();
+    sender->stop();
+
+    EXPECT_EQ(datagramsRead(flooded.trace), 256);
+    EXPECT_TRUE(endsWith(flooded.trace, "discovery listening limit reached\n")) << flooded.trace.size();
+    EXPECT_LT(sentDuringScan, kFlood) << "the scan ended before the flood did";
 }

@@ -15,6 +15,7 @@
 #include <stdint.h>
 #include <stdio.h>
 #include <string.h>
+#include <sys/mman.h>
 #include <sys/socket.h>
 #include <sys/syscall.h>
 #include <sys/un.h>
@@ -87,12 +88,14 @@ static void notify_port(int port, int state)
     syscall(SYS_close, s);
 }
 
-static int open_poe(const char *path)
+/* Honours O_CLOEXEC like the device would; the log shows the flag the descriptor really has. */
+static int open_poe(const char *path, int flags)
 {
-    int fd = (int)syscall(SYS_memfd_create, "velnor-poe", 0);
+    int fd = (int)syscall(SYS_memfd_create, "velnor-poe", (flags & O_CLOEXEC) ? MFD_CLOEXEC : 0u);
     if (fd >= 0 && fd < MAX_TRACKED_FD)
         poe_fds[fd] = 1;
-    poe_log("open %s fd=%d", path, fd);
+    int fd_flags = fd >= 0 ? fcntl(fd, F_GETFD) : -1;
+    poe_log("open %s fd=%d cloexec=%d", path, fd, fd_flags >= 0 && (fd_flags & FD_CLOEXEC) ? 1 : 0);
     return fd;
 }
 
@@ -127,7 +130,7 @@ int open(const char *path, int flags, ...)
     mode_t mode = mode_arg(flags, ap);
     va_end(ap);
     if (is_poe_path(path))
-        return open_poe(path);
+        return open_poe(path, flags);
     return REAL(open)(path, flags, mode);
 }
 
@@ -138,7 +141,7 @@ int open64(const char *path, int flags, ...)
     mode_t mode = mode_arg(flags, ap);
     va_end(ap);
     if (is_poe_path(path))
-        return open_poe(path);
+        return open_poe(path, flags);
     return REAL(open64)(path, flags, mode);
 }
 
@@ -149,7 +152,7 @@ int openat(int dirfd, const char *path, int flags, ...)
     mode_t mode = mode_arg(flags, ap);
     va_end(ap);
     if (is_poe_path(path))
-        return open_poe(path);
+        return open_poe(path, flags);
     return REAL(openat)(dirfd, path, flags, mode);
 }
 
@@ -160,7 +163,7 @@ int openat64(int dirfd, const char *path, int flags, ...)
     mode_t mode = mode_arg(flags, ap);
     va_end(ap);
     if (is_poe_path(path))
-        return open_poe(path);
+        return open_poe(path, flags);
     return REAL(openat64)(dirfd, path, flags, mode);
 }
 
@@ -168,14 +171,14 @@ int openat64(int dirfd, const char *path, int flags, ...)
 int __open_2(const char *path, int flags)
 {
     if (is_poe_path(path))
-        return open_poe(path);
+        return open_poe(path, flags);
     return REAL(__open_2)(path, flags);
 }
 
 int __open64_2(const char *path, int flags)
 {
     if (is_poe_path(path))
-        return open_poe(path);
+        return open_poe(path, flags);
     return REAL(__open64_2)(path, flags);
 }
 

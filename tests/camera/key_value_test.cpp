@@ -22,7 +22,7 @@ TEST(ReadKeyValues, WordByWord)
     };
     const Case cases[] = {
         {"", {}},
-        {"FirmwareVersion=2.1.0\nModel=KV-2040\n", {{"FirmwareVersion", "2.1.0"}, {"Model", "KV-2040"}}},
+        {"FirmwareVersion=2.1.0\nModel=LAB-IPC-2100\n", {{"FirmwareVersion", "2.1.0"}, {"Model", "LAB-IPC-2100"}}},
         {"  a=1\tb=2\r\n", {{"a", "1"}, {"b", "2"}}},
         {"plain", {{"", "plain"}}},
         {"Empty=", {{"Empty", ""}}},

@@ -15,9 +15,9 @@ std::vector<uint8_t> reply(uint8_t modeByte)
     auto put = [&data](std::size_t offset, const char* text) {
         std::memcpy(data.data() + offset, text, std::strlen(text) + 1);
     };
-    put(19, "00:1A:2B:3C:4D:5E");
+    put(19, "02:4C:41:42:00:10");
     put(37, "192.168.1.10");
-    put(109, "KV-2040");
+    put(109, "LAB-IPC-2100");
     data[132] = modeByte;
     return data;
 }
@@ -29,9 +29,9 @@ TEST(DecodeDiscoveryReply, ReadsTheFourFields)
     DiscoveryReply decoded;
     const std::vector<uint8_t> data = reply(0);
     ASSERT_TRUE(decodeDiscoveryReply(data.data(), data.size(), decoded));
-    EXPECT_EQ(decoded.mac, "00:1A:2B:3C:4D:5E");
+    EXPECT_EQ(decoded.mac, "02:4C:41:42:00:10");
     EXPECT_EQ(decoded.ip, "192.168.1.10");
-    EXPECT_EQ(decoded.model, "KV-2040");
+    EXPECT_EQ(decoded.model, "LAB-IPC-2100");
     EXPECT_EQ(decoded.mode, "Static");
 }
 

@@ -44,6 +44,16 @@ corvexPacket perform(std::unique_ptr<CurlObject> transport, const std::vector<st
     return packet;
 }
 
+// Only a dotted IPv4 address names a camera: the text of a discovery reply such as "x@10.0.0.9"
+// or a host name would send the credentials, and later a new password, to another host.
+bool refused(const std::string& address)
+{
+    if (Utils::validateIpAddress(address))
+        return false;
+    std::cout << "not a camera address, nothing sent: " << address << std::endl;
+    return true;
+}
+
 corvexPacket request(const std::string& url, const std::string& user, const std::string& password)
 {
     return perform(std::make_unique<CurlObject>(url, user, password), {password});
@@ -58,6 +68,8 @@ bool isAuthorized(int64_t code)
 
 std::string getStatus(const std::string& address)
 {
+    if (refused(address))
+        return "Not Connected";
     const corvexPacket packet = request(address + kStatusCheckPath, "", "");
     if (packet.body.find(kFactoryStateMark) != std::string::npos)
         return "Need Password";
@@ -67,6 +79,8 @@ std::string getStatus(const std::string& address)
 corvexPacket getCorvexData(int mode, const Glib::ustring& address, const Glib::ustring& user,
                            const Glib::ustring& password)
 {
+    if (refused(address.raw()))
+        return {};
     const char* path = nullptr;
     if (mode == kDeviceInfoView)
         path = kDeviceInfoPath;
@@ -80,17 +94,23 @@ corvexPacket getCorvexData(int mode, const Glib::ustring& address, const Glib::u
 corvexPacket getCorvexDNS(const Glib::ustring& address, const Glib::ustring& user,
                           const Glib::ustring& password)
 {
+    if (refused(address.raw()))
+        return {};
     return request(address.raw() + kDnsViewPath, user.raw(), password.raw());
 }
 
 corvexPacket setCorvexDNS(const Glib::ustring& address, const Glib::ustring& user,
                           const Glib::ustring& password, const Glib::ustring& dns)
 {
+    if (refused(address.raw()))
+        return {};
     return request(address.raw() + kDnsSetPath + dns.raw(), user.raw(), password.raw());
 }
 
 corvexPacket postCorvexSetPassword(const Glib::ustring& address, const Glib::ustring& newPassword)
 {
+    if (refused(address.raw()))
+        return {};
     std::cout << "CHANGE PW REQ------" << std::endl;
     return perform(std::make_unique<CurlObject>(address.raw() + kInitPasswordPath, "", "",
                                                 newPassword.raw()),
@@ -101,6 +121,8 @@ corvexPacket postCorvexChangePassword(const Glib::ustring& address, const Glib::
                                       const Glib::ustring& currentPassword,
                                       const Glib::ustring& newPassword)
 {
+    if (refused(address.raw()))
+        return {};
     const std::string index = userId.raw() == kAdminUser ? "0" : "1";
     // Encoded like the password, so an ID holding "&" or "=" cannot add or change query fields.
     const std::string url = address.raw() + kChangePasswordPath + index + "&UserID=" +
@@ -117,6 +139,8 @@ corvexPacket postCorvexChangePassword(const Glib::ustring& address, const Glib::
 corvexPacket postCorvexSetDhcp(const Glib::ustring& address, const Glib::ustring& user,
                                const Glib::ustring& password)
 {
+    if (refused(address.raw()))
+        return {};
     return request(address.raw() + kSetDhcpPath, user.raw(), password.raw());
 }
 
@@ -124,6 +148,8 @@ corvexPacket postCorvexSetStatic(const Glib::ustring& address, const Glib::ustri
                                  const Glib::ustring& password, const Glib::ustring& staticAddress,
                                  const std::string& gateway, const std::string& mask)
 {
+    if (refused(address.raw()))
+        return {};
     const std::string url = address.raw() + kSetStaticPath + staticAddress.raw() +
                             "&IPv4PrefixLength=" + Utils::calculatePrefix(mask) +
                             "&IPv4Gateway=" + gateway;

@@ -121,7 +121,7 @@ TEST_F(CameraAccounts, FirstPasswordForTwoFactoryCamerasAtOnceThenConnect)
     typeNewPassword(first, first);
     for (const char* camera : {cams::kFresh, cams::kFresh2}) {
         SCOPED_TRACE(camera);
-        EXPECT_EQ(lab::state(camera, "s['initialized']"), "True");
+        EXPECT_EQ(lab::state(camera, "s[\"initialized\"]"), "True");
         EXPECT_TRUE(cameraAccepts(camera, "admin", first));
         EXPECT_EQ(rowOf(camera).status, "Not Connected");
         EXPECT_EQ(rowOf(camera).password, "");

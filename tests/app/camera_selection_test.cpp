@@ -32,9 +32,9 @@ TEST_F(CameraSelection, ConnectedDhcpCameraFillsItsOwnSettingsReadOnly)
     select({cams::kDefault});
 
     EXPECT_EQ(entry_camaddr->get_text(), lab::address(cams::kDefault));
-    EXPECT_EQ(entry_camnetmask->get_text(), lab::state(cams::kDefault, "s['live']['netmask']"));
-    EXPECT_EQ(entry_camgateway->get_text(), lab::state(cams::kDefault, "s['live']['gateway']"));
-    EXPECT_EQ(entry_camdns->get_text(), lab::state(cams::kDefault, "s['dns']['primary']"));
+    EXPECT_EQ(entry_camnetmask->get_text(), lab::state(cams::kDefault, "s[\"live\"][\"netmask\"]"));
+    EXPECT_EQ(entry_camgateway->get_text(), lab::state(cams::kDefault, "s[\"live\"][\"gateway\"]"));
+    EXPECT_EQ(entry_camdns->get_text(), lab::state(cams::kDefault, "s[\"dns\"][\"primary\"]"));
     EXPECT_EQ(entry_camnetmask->get_text(), "255.255.255.0");
     EXPECT_TRUE(button_rb1_ipassign->get_active());
     expectFieldsSensitive(false, true);

@@ -43,7 +43,7 @@ def manual(address, prefix, gateway):
 NONE, DIGEST = "none", "digest"
 BASIC_HEADER = "Authorization: Basic YWRtaW46bm90LWl0"  # admin:not-it
 DIGEST_HEADER = ('Authorization: Digest username="admin", realm="x", nonce="1", uri="/", '
-          'response="00000000000000000000000000000000"')
+                 'response="00000000000000000000000000000000"')
 MAX_TIME = ["--max-time", "10"]  # a camera that took a change it should refuse may be gone
 
 NEW_PASSWORDS = ("Aa-1", "Bb-2", "Xx-1", "Yy-2")  # none may reach a log in clear
@@ -248,18 +248,20 @@ class SimulatorTest(LabTestCase):
 
     def test_takes_the_requests_the_program_sends(self):
         # The refusals above are no proof without these passing on the same cameras.
-        cases = [  # (camera, request, credentials)
-            (BLANK, STATUS_CHECK, NONE),
-            (STRICT, DEVICE_INFO, DIGEST),
-            (STRICT, INTERFACE + "view", DIGEST),
-            (STRICT, NETWORK + "dns&action=view", DIGEST),
-            (STRICT, "/kvt-cgi/security.cgi?msubmenu=users&action=view", DIGEST),
-            (STRICT, NETWORK + "dns&action=set&PrimaryDNS=192.168.1.2", DIGEST),
-            (STRICT, USERS + "&Index=1&UserID=operator&Password=" + OPERATOR["password"], DIGEST),
-            (STRICT, USERS + "&Index=0&UserID=admin&Password=" + DEFAULT["password"], DIGEST),
+        cases = [  # (what, camera, request, credentials); passwords set to what they were
+            ("status check", BLANK, STATUS_CHECK, NONE),
+            ("device info", STRICT, DEVICE_INFO, DIGEST),
+            ("interface view", STRICT, INTERFACE + "view", DIGEST),
+            ("DNS view", STRICT, NETWORK + "dns&action=view", DIGEST),
+            ("users view", STRICT, "/kvt-cgi/security.cgi?msubmenu=users&action=view", DIGEST),
+            ("DNS set", STRICT, NETWORK + "dns&action=set&PrimaryDNS=192.168.1.2", DIGEST),
+            ("other account's password", STRICT,
+             USERS + "&Index=1&UserID=operator&Password=" + OPERATOR["password"], DIGEST),
+            ("admin's password", STRICT,
+             USERS + "&Index=0&UserID=admin&Password=" + DEFAULT["password"], DIGEST),
         ]
-        for name, path, credentials in cases:
-            with self.subTest(path):
+        for what, name, path, credentials in cases:
+            with self.subTest(what):
                 user, password = (DEFAULT["user"], DEFAULT["password"]) if credentials == DIGEST \
                     else (None, None)
                 self.assertEqual(curl(url(name, path), user, password)[1], 200)

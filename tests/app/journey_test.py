@@ -2,16 +2,18 @@
 """The installer's walk through the wizard, driven through the accessibility tree, with the
 wizard running as the recorder's program in the camera lab."""
 import os
+import struct
 import subprocess
 import sys
 import time
 import unittest
+import zlib
 
 from Xlib import X, display as xdisplay, protocol
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, os.path.join(HERE, "../lab/tests"))
-from labtest import LAB, LabTestCase  # noqa: E402
+from labtest import LAB, LabTestCase, log_size, read_log  # noqa: E402
 BUILD_DIR = os.environ.get("VELNOR_BUILD_DIR", os.path.join(HERE, "../../build"))
 WIZARD = os.path.join(BUILD_DIR, "velnor-config-tool")
 TITLE = "Velnor Configuration Tool"
@@ -46,8 +48,42 @@ def close_request(title):
         connection.close()
 
 
+def window_screenshot(title, path):
+    """Saves what the window shows on the X screen as a PNG (RGB, no filters)."""
+    connection = xdisplay.Display()
+    try:
+        net_wm_name = connection.intern_atom("_NET_WM_NAME")
+        root = connection.screen().root
+        for window in root.query_tree().children:
+            try:
+                name = window.get_full_property(net_wm_name, X.AnyPropertyType)
+            except Exception:
+                continue
+            if name is None or name.value != title.encode():
+                continue
+            geometry = window.get_geometry()
+            origin = window.translate_coords(root, 0, 0)
+            x, y, width, height = -origin.x, -origin.y, geometry.width, geometry.height
+            pixels = root.get_image(x, y, width, height, X.ZPixmap, 0xFFFFFFFF).data
+            break
+        else:
+            raise AssertionError(f"no window titled {title}")
+    finally:
+        connection.close()
+    rows = b"".join(
+        b"\0" + bytes(b for i in range(width) for b in reversed(pixels[(r * width + i) * 4:(r * width + i) * 4 + 3]))
+        for r in range(height))
+
+    def chunk(kind, data):
+        return struct.pack("!I", len(data)) + kind + data + struct.pack("!I", zlib.crc32(kind + data))
+    with open(path, "wb") as f:
+        f.write(b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", struct.pack("!IIBBBBB", width, height, 8, 2, 0, 0, 0))
+                + chunk(b"IDAT", zlib.compress(rows, 6)) + chunk(b"IEND", b""))
+
+
 class Journey(LabTestCase):
-    COUNT = 1
+    COUNT = 4
+    MACS = [f"02:56:4C:00:00:0{n}" for n in range(1, 5)]
 
     def start_wizard(self):
         self.trace = open(os.path.join(BUILD_DIR, f"journey-{self._testMethodName}.out"), "w+")
@@ -108,12 +144,30 @@ class Journey(LabTestCase):
         wait_for(lambda: self.showing_label(frame, "Please enter a valid IP"), what="the error text")
         self.assertTrue(self.showing_label(frame, "Network 1 (Camera):"))
 
-        # A valid page leads on to the camera page, and further to the final page.
+        # A valid page leads on to the camera page: the service restarts, the ports power-cycle,
+        # and after the minute's countdown the list shows every camera.
+        poe_start, service_start = log_size("poe.log"), log_size("service.log")
         start.text = "192.168.1.100"
         self.click(frame.child(name="Next", roleName="push button"))
         self.answer(frame, "Yes")
         wait_for(lambda: frame.findChild(lambda n: n.name == "Rescan" and n.showing, retry=False,
                                          requireResult=False), what="the camera page")
+        from dogtail import tree
+        app = tree.root.application("velnor-config-tool")
+        began = time.monotonic()
+        wait_for(lambda: app.findChild(lambda n: n.roleName == "label" and n.name == "Scanning..."
+                                       and n.showing, retry=False, requireResult=False),
+                 what="the scan's countdown")
+        wait_for(lambda: all(frame.findChild(lambda n, mac=mac: n.name == mac and n.showing, retry=False,
+                                             requireResult=False) for mac in self.MACS),
+                 timeout=120, what="every camera in the list")
+        self.assertGreaterEqual(time.monotonic() - began, 50, "the list filled before the minute")
+        self.assertTrue(frame.findChild(lambda n: n.name == "Need Password" and n.showing))
+        self.assertIn(" restart -> 0", read_log("service.log", service_start))
+        self.assertEqual(read_log("poe.log", poe_start).count(" state=0 ret=0"), 16)
+        window_screenshot(TITLE, os.path.join(BUILD_DIR, "camera-page.png"))
+
+        # On to the final page.
         self.click(frame.child(name="Next", roleName="push button"))
         self.answer(frame, "Yes")
         wait_for(lambda: self.showing_label(frame, "The configuration is now completed."),

@@ -18,8 +18,8 @@ TEST(IsAuthorized, OnlyStatus200)
 
 namespace {
 
-// Nothing listens on port 1 of the loopback: the request is composed and traced, then refused.
-const Glib::ustring kCamera = "127.0.0.1:1";
+// Nothing listens on the private loopback: the request is composed and traced, then refused.
+const Glib::ustring kCamera = "127.0.0.1";
 
 struct UrlCase {
     const char* name;
@@ -34,7 +34,24 @@ void PrintTo(const UrlCase& c, std::ostream* os)
 
 }  // namespace
 
-class RequestUrl : public testing::TestWithParam<UrlCase> {};
+// Requests go to a loopback of the test's own, where a camera can have the web's own port.
+class OnPrivateLoopback {
+protected:
+    void requireLoopback() { ASSERT_TRUE(loopback_.ready()) << "needs root"; }
+
+private:
+    PrivateLoopback loopback_;
+};
+
+class RequestUrl : public testing::TestWithParam<UrlCase>, protected OnPrivateLoopback {
+protected:
+    void SetUp() override { requireLoopback(); }
+};
+class GetStatus : public testing::Test, protected OnPrivateLoopback {
+protected:
+    void SetUp() override { requireLoopback(); }
+};
+class ChangePasswordTrace : public GetStatus {};
 
 TEST_P(RequestUrl, ComposedAsTheCameraExpectsIt)
 {
@@ -53,49 +70,49 @@ INSTANTIATE_TEST_SUITE_P(
     Requests, RequestUrl,
     testing::Values(
         UrlCase{"DeviceInfo", [] { return getCorvexData(0, kCamera, "admin", "Current1"); },
-                "127.0.0.1:1/kvt-cgi/system.cgi?msubmenu=deviceinfo&action=view"},
+                "127.0.0.1/kvt-cgi/system.cgi?msubmenu=deviceinfo&action=view"},
         UrlCase{"InterfaceView", [] { return getCorvexData(1, kCamera, "admin", "Current1"); },
-                "127.0.0.1:1/kvt-cgi/network.cgi?msubmenu=interface&action=view"},
+                "127.0.0.1/kvt-cgi/network.cgi?msubmenu=interface&action=view"},
         UrlCase{"DnsView", [] { return getCorvexDNS(kCamera, "admin", "Current1"); },
-                "127.0.0.1:1/kvt-cgi/network.cgi?msubmenu=dns&action=view"},
+                "127.0.0.1/kvt-cgi/network.cgi?msubmenu=dns&action=view"},
         UrlCase{"DnsSetUnencoded", [] { return setCorvexDNS(kCamera, "admin", "Current1", "8.8.8.8&x=1"); },
-                "127.0.0.1:1/kvt-cgi/network.cgi?msubmenu=dns&action=set&PrimaryDNS=8.8.8.8&x=1"},
+                "127.0.0.1/kvt-cgi/network.cgi?msubmenu=dns&action=set&PrimaryDNS=8.8.8.8&x=1"},
         UrlCase{"SetDhcp", [] { return postCorvexSetDhcp(kCamera, "admin", "Current1"); },
-                "127.0.0.1:1/kvt-cgi/network.cgi?msubmenu=interface&action=set&IPv4Type=DHCP"},
+                "127.0.0.1/kvt-cgi/network.cgi?msubmenu=interface&action=set&IPv4Type=DHCP"},
         UrlCase{"SetStaticPrefix24",
                 [] { return postCorvexSetStatic(kCamera, "admin", "Current1", "192.168.1.50", "192.168.1.1",
                                                 "255.255.255.0"); },
-                "127.0.0.1:1/kvt-cgi/network.cgi?msubmenu=interface&action=set&IPv4Type=Manual"
+                "127.0.0.1/kvt-cgi/network.cgi?msubmenu=interface&action=set&IPv4Type=Manual"
                 "&IPv4Address=192.168.1.50&IPv4PrefixLength=24&IPv4Gateway=192.168.1.1"},
         UrlCase{"SetStaticPrefix16",
                 [] { return postCorvexSetStatic(kCamera, "admin", "Current1", "10.1.2.3", "", "255.255.0.0"); },
-                "127.0.0.1:1/kvt-cgi/network.cgi?msubmenu=interface&action=set&IPv4Type=Manual"
+                "127.0.0.1/kvt-cgi/network.cgi?msubmenu=interface&action=set&IPv4Type=Manual"
                 "&IPv4Address=10.1.2.3&IPv4PrefixLength=16&IPv4Gateway="},
         UrlCase{"InitialPassword", [] { return postCorvexSetPassword(kCamera, "Fresh&Pw"); },
-                "mUrl: 127.0.0.1:1/init-cgi/pw_init.cgi?msubmenu=setinitpassword&action=set&Password=********"},
+                "mUrl: 127.0.0.1/init-cgi/pw_init.cgi?msubmenu=setinitpassword&action=set&Password=********"},
         UrlCase{"ChangeAdminIsIndex0",
                 [] { return postCorvexChangePassword(kCamera, "admin", "Current1", "Fresh&Pw"); },
-                "mUrl: 127.0.0.1:1/kvt-cgi/security.cgi?msubmenu=users&action=update"
+                "mUrl: 127.0.0.1/kvt-cgi/security.cgi?msubmenu=users&action=update"
                 "&Index=0&UserID=admin&Password=********"},
         UrlCase{"ChangeOtherCaseIsIndex1",
                 [] { return postCorvexChangePassword(kCamera, "Admin", "Current1", "Fresh&Pw"); },
-                "mUrl: 127.0.0.1:1/kvt-cgi/security.cgi?msubmenu=users&action=update"
+                "mUrl: 127.0.0.1/kvt-cgi/security.cgi?msubmenu=users&action=update"
                 "&Index=1&UserID=Admin&Password=********"},
         UrlCase{"ChangeUserIdEncoded",
                 [] { return postCorvexChangePassword(kCamera, "op&Index=0", "Current1", "Fresh&Pw"); },
-                "mUrl: 127.0.0.1:1/kvt-cgi/security.cgi?msubmenu=users&action=update"
+                "mUrl: 127.0.0.1/kvt-cgi/security.cgi?msubmenu=users&action=update"
                 "&Index=1&UserID=op%26Index%3D0&Password=********"}),
     [](const testing::TestParamInfo<UrlCase>& info) { return info.param.name; });
 
-TEST(GetStatus, NoAnswerIsNotConnected)
+TEST_F(GetStatus, NoAnswerIsNotConnected)
 {
     StdoutCapture capture;
-    EXPECT_EQ(getStatus("127.0.0.1:1"), "Not Connected");
-    EXPECT_NE(capture.finish().find("127.0.0.1:1/init-cgi/pw_init.cgi?msubmenu=statuscheck&action=view\n"),
+    EXPECT_EQ(getStatus(kCamera), "Not Connected");
+    EXPECT_NE(capture.finish().find("127.0.0.1/init-cgi/pw_init.cgi?msubmenu=statuscheck&action=view\n"),
               std::string::npos);
 }
 
-TEST(ChangePasswordTrace, FailureTracesCodeAndEnd)
+TEST_F(ChangePasswordTrace, FailureTracesCodeAndEnd)
 {
     StdoutCapture capture;
     postCorvexChangePassword(kCamera, "admin", "Current1", "Fresh&Pw");
@@ -108,7 +125,7 @@ TEST(ChangePasswordTrace, FailureTracesCodeAndEnd)
     EXPECT_EQ(trace.substr(trace.size() - end.size()), end) << "the end mark comes last";
 }
 
-TEST(GetStatus, FactoryMarkOnAnyLineOfTheAnswer)
+TEST_F(GetStatus, FactoryMarkOnAnyLineOfTheAnswer)
 {
     const std::pair<std::string, std::string> cases[] = {
         {"Model=X\nSerial=1\nInitialized=False\nMAC=aa\n", "Need Password"},
@@ -118,7 +135,8 @@ TEST(GetStatus, FactoryMarkOnAnyLineOfTheAnswer)
     };
     for (const auto& [body, status] : cases) {
         CannedHttpServer camera("HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(body.size()) +
-                                "\r\n\r\n" + body);
+                                "\r\n\r\n" + body,
+                                CannedHttpServer::kWebPort);
         StdoutCapture capture;
         const std::string got = getStatus(camera.address());
         capture.finish();
@@ -182,12 +200,15 @@ const std::string kEchoBody = "Current=Cur&1 Cur%261\nNew=New Pw New%20Pw\nModel
 
 }  // namespace
 
-class AnswerTrace : public testing::TestWithParam<EchoCase> {};
+class AnswerTrace : public testing::TestWithParam<EchoCase>, protected OnPrivateLoopback {
+protected:
+    void SetUp() override { requireLoopback(); }
+};
 
 TEST_P(AnswerTrace, PasswordsOfTheRequestAreMaskedInTheTracedAnswer)
 {
     CannedHttpServer camera("HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(kEchoBody.size()) +
-                            "\r\n\r\n" + kEchoBody);
+                            "\r\n\r\n" + kEchoBody, CannedHttpServer::kWebPort);
     StdoutCapture capture;
     const corvexPacket packet = GetParam().send(camera.address());
     const std::string trace = capture.finish();

@@ -3,24 +3,69 @@
 #pragma once
 
 #include <arpa/inet.h>
+#include <fcntl.h>
+#include <net/if.h>
 #include <netinet/in.h>
+#include <sched.h>
+#include <sys/ioctl.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <cstring>
 #include <string>
 #include <thread>
 
 #include "utils/unique_fd.h"
 
+// The camera requests take a bare IPv4 address, so their server needs the web's own port: this
+// gives the test a network namespace of its own with its loopback up, and returns the process to
+// its own namespace when it ends.
+class PrivateLoopback {
+public:
+    PrivateLoopback()
+    {
+        UniqueFd home(open("/proc/self/ns/net", O_RDONLY | O_CLOEXEC));
+        if (!home.valid() || unshare(CLONE_NEWNET) != 0)
+            return;
+        home_ = std::move(home);
+        UniqueFd control(socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0));
+        ifreq request{};
+        std::strncpy(request.ifr_name, "lo", IFNAMSIZ - 1);
+        if (!control.valid() || ioctl(control.get(), SIOCGIFFLAGS, &request) != 0)
+            return;
+        request.ifr_flags |= IFF_UP;
+        ready_ = ioctl(control.get(), SIOCSIFFLAGS, &request) == 0;
+    }
+    ~PrivateLoopback()
+    {
+        if (home_.valid())
+            setns(home_.get(), CLONE_NEWNET);
+    }
+    PrivateLoopback(const PrivateLoopback&) = delete;
+    PrivateLoopback& operator=(const PrivateLoopback&) = delete;
+
+    // False without root, or when the loopback could not be brought up.
+    bool ready() const { return ready_; }
+
+private:
+    UniqueFd home_;
+    bool ready_ = false;
+};
+
 class CannedHttpServer {
 public:
-    explicit CannedHttpServer(std::string answer) : answer_(std::move(answer))
+    static constexpr unsigned short kWebPort = 80;
+
+    // Port 0 takes any free port.
+    explicit CannedHttpServer(std::string answer, unsigned short port = 0) : answer_(std::move(answer))
     {
-        listener_.reset(socket(AF_INET, SOCK_STREAM, 0));
+        listener_.reset(socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
+        const int on = 1;
+        setsockopt(listener_.get(), SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
         sockaddr_in local{};
         local.sin_family = AF_INET;
         local.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        local.sin_port = 0;  // any free port
+        local.sin_port = htons(port);
         socklen_t size = sizeof local;
         if (bind(listener_.get(), reinterpret_cast<sockaddr*>(&local), sizeof local) != 0 ||
             listen(listener_.get(), 4) != 0 ||
@@ -44,8 +89,11 @@ public:
     CannedHttpServer(const CannedHttpServer&) = delete;
     CannedHttpServer& operator=(const CannedHttpServer&) = delete;
 
-    // Host and port, as a camera address in a request URL.
-    std::string address() const { return "127.0.0.1:" + std::to_string(port_); }
+    // Host and port, as a camera address in a request URL; the bare host on the web's own port.
+    std::string address() const
+    {
+        return port_ == kWebPort ? std::string("127.0.0.1") : "127.0.0.1:" + std::to_string(port_);
+    }
 
 private:
     void serve()

@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <fcntl.h>
 #include <sys/resource.h>
 
 #include <cstdlib>
@@ -31,11 +32,16 @@ TEST(RunTracedCommand, TracesPrefixStatusAndOutputWhateverTheStatus)
 [[noreturn]] static void traceWithoutFreeDescriptors()
 {
     StdoutCapture capture;  // takes its descriptors before the limit
-    rlimit taken{};
-    getrlimit(RLIMIT_NOFILE, &taken);
-    const rlimit none{5, taken.rlim_max};  // 0 to 4 are taken, so no pipe can be made
+    rlimit before{};
+    getrlimit(RLIMIT_NOFILE, &before);
+    int firstFree = 0;
+    while (fcntl(firstFree, F_GETFD) != -1)
+        ++firstFree;
+    // Every descriptor below the limit is taken, so no pipe can be made.
+    const rlimit none{static_cast<rlim_t>(firstFree), before.rlim_max};
     setrlimit(RLIMIT_NOFILE, &none);
     const int status = Utils::runTracedCommand("true", "service: [");
+    setrlimit(RLIMIT_NOFILE, &before);  // reading the capture back needs a descriptor
     const bool traced = capture.text() == "service: [-1] Cannot open pipe\n";
     std::_Exit(status == -1 && traced ? 0 : 1);
 }

@@ -1,0 +1,77 @@
+// A camera address that is not a dotted IPv4 address is never asked: a discovery reply's text
+// such as "x@host" would otherwise send the credentials to that host.
+#include <arpa/inet.h>
+#include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+
+#include <functional>
+#include <string>
+
+#include "camera/camera_requests.h"
+#include "support/stdout_capture.h"
+#include "utils/unique_fd.h"
+
+namespace {
+
+// A listener on loopback that only counts whether anybody connected.
+class Listener {
+public:
+    Listener() : fd_(socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0))
+    {
+        sockaddr_in local{};
+        local.sin_family = AF_INET;
+        local.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t size = sizeof local;
+        EXPECT_EQ(bind(fd_.get(), reinterpret_cast<sockaddr*>(&local), size), 0);
+        EXPECT_EQ(listen(fd_.get(), 8), 0);
+        getsockname(fd_.get(), reinterpret_cast<sockaddr*>(&local), &size);
+        port_ = ntohs(local.sin_port);
+    }
+
+    int port() const { return port_; }
+    bool connected() const
+    {
+        UniqueFd peer(accept(fd_.get(), nullptr, nullptr));
+        return peer.valid();
+    }
+
+private:
+    UniqueFd fd_;
+    int port_ = 0;
+};
+
+TEST(CameraAddress, OnlyADottedIpv4AddressIsAsked)
+{
+    Listener listener;
+    const std::string port = std::to_string(listener.port());
+    const std::string addresses[] = {
+        "x@127.0.0.1:" + port, "127.0.0.1:" + port, "localhost:" + port, "127.1", "", " 127.0.0.1",
+    };
+    using Request = std::function<corvexPacket(const std::string&)>;
+    const std::pair<const char*, Request> requests[] = {
+        {"device information", [](const std::string& a) { return getCorvexData(kDeviceInfoView, a, "admin", "p"); }},
+        {"interface view", [](const std::string& a) { return getCorvexData(kInterfaceView, a, "admin", "p"); }},
+        {"dns view", [](const std::string& a) { return getCorvexDNS(a, "admin", "p"); }},
+        {"dns set", [](const std::string& a) { return setCorvexDNS(a, "admin", "p", "192.168.1.53"); }},
+        {"first password", [](const std::string& a) { return postCorvexSetPassword(a, "p"); }},
+        {"password change", [](const std::string& a) { return postCorvexChangePassword(a, "admin", "p", "q"); }},
+        {"dhcp", [](const std::string& a) { return postCorvexSetDhcp(a, "admin", "p"); }},
+        {"static", [](const std::string& a) {
+             return postCorvexSetStatic(a, "admin", "p", "192.168.1.70", "192.168.1.1", "255.255.255.0");
+         }},
+    };
+    StdoutCapture quiet;
+    for (const std::string& address : addresses) {
+        SCOPED_TRACE("address '" + address + "'");
+        EXPECT_EQ(getStatus(address), "Not Connected");
+        for (const auto& [name, send] : requests) {
+            const corvexPacket answer = send(address);
+            EXPECT_EQ(answer.code, 0) << name;
+            EXPECT_EQ(answer.body, "") << name;
+        }
+        EXPECT_FALSE(listener.connected());
+    }
+}
+
+}  // namespace

@@ -7,8 +7,8 @@
 #include "camera/camera_answers.h"
 #include "camera/camera_requests.h"
 #include "camera/trace_mask.h"
+#include "discovery/camera_list.h"
 #include "discovery/camera_selection.h"
-#include "discovery/scan_rows.h"
 
 void switch_grid(int mode)
 {
@@ -33,13 +33,8 @@ void on_button_connect_cam_clicked()
         std::cout << "BUFFER CONNECT: " << maskPasswords(answer.body, {password.raw()}) << std::endl;
 
         const DeviceInfo login = readDeviceInfo(answer);
-        if (!login.accepted)
-            continue;
-        row[m_CameraColumns.status] = "Connected";
-        row[m_CameraColumns.Username] = user;
-        row[m_CameraColumns.pw] = password;
-        if (login.firmware)
-            row[m_CameraColumns.Firmware] = mendUtf8(*login.firmware);
+        if (login.accepted)
+            storeLogin(row, user, password, login);
     }
     on_treeview1_selection_changed();
     entry_camPW->set_text("");

@@ -6,7 +6,6 @@
 
 #include "app/process_objects.h"
 #include "app/scan_progress.h"
-#include "camera/camera_answers.h"
 #include "camera/camera_requests.h"
 #include "discovery/scan_rows.h"
 
@@ -31,13 +30,8 @@ void addCameraRow(unsigned int number, const std::string& model, const std::stri
 
     const DeviceInfo login =
         readDeviceInfo(getCorvexData(kDeviceInfoView, address, kFactoryUser, kFactoryPassword));
-    if (!login.accepted)
-        return;
-    row[m_CameraColumns.status] = "Connected";
-    row[m_CameraColumns.Username] = kFactoryUser;
-    row[m_CameraColumns.pw] = kFactoryPassword;
-    if (login.firmware)
-        row[m_CameraColumns.Firmware] = mendUtf8(*login.firmware);
+    if (login.accepted)
+        storeLogin(row, kFactoryUser, kFactoryPassword, login);
 }
 
 }  // namespace
@@ -60,6 +54,16 @@ void init_treeview1(std::string broadcastAddress)
     }
     std::cout << "--------Ending Broadcast-------- \ncameras=" << replies << std::endl;
     disco.CloseSocket();
+}
+
+void storeLogin(Gtk::TreeModel::Row& row, const Glib::ustring& user, const Glib::ustring& password,
+                const DeviceInfo& login)
+{
+    row[m_CameraColumns.status] = "Connected";
+    row[m_CameraColumns.Username] = user;
+    row[m_CameraColumns.pw] = password;
+    if (login.firmware)
+        row[m_CameraColumns.Firmware] = mendUtf8(*login.firmware);
 }
 
 void on_button_rescan_clicked(NetworkConfig& nc)

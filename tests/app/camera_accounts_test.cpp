@@ -30,24 +30,11 @@ Gdk::RGBA messageColour()
 
 class CameraAccounts : public CameraPageTest {
 protected:
-    void connect(const std::vector<std::string>& cameras, const std::string& user, const std::string& password)
-    {
-        select(cameras);
-        entry_camID->set_text(user);
-        entry_camPW->set_text(password);
-        button_connect_cam->clicked();
-    }
-
     void typeNewPassword(const std::string& password, const std::string& confirmation)
     {
         entry_camPW1->set_text(password);
         entry_camPW2->set_text(confirmation);
         button_change_password->clicked();
-    }
-
-    std::vector<std::string> requestsSince(const std::string& camera, std::size_t start)
-    {
-        return lab::requestsSince(camera, start);
     }
 };
 
@@ -103,7 +90,7 @@ TEST_F(CameraAccounts, EmptyOrDifferingEntriesAreRefusedInRedAndNothingIsSent)
         EXPECT_EQ(messageColour(), Gdk::RGBA(kFailureColour));
         EXPECT_EQ(entry_camPW1->get_text(), "");
         EXPECT_EQ(entry_camPW2->get_text(), "");
-        for (const std::string& line : requestsSince(cams::kDefault, requests))
+        for (const std::string& line : lab::requestsSince(cams::kDefault, requests))
             EXPECT_EQ(line.find("security.cgi"), std::string::npos) << line;
     }
     EXPECT_TRUE(cameraAccepts(cams::kDefault, "admin", "7395"));
@@ -156,7 +143,7 @@ TEST_F(CameraAccounts, ChangeTakesOnTheCameraAndTheRowKeepsTheNewPassword)
     EXPECT_FALSE(cameraAccepts(cams::kOwn, "operator", "Op-Pass-0815"));
     EXPECT_TRUE(cameraAccepts(cams::kOwn, "admin", "Own-Pass-4711"));
     bool updateSeen = false;
-    for (const std::string& line : requestsSince(cams::kOwn, requests))
+    for (const std::string& line : lab::requestsSince(cams::kOwn, requests))
         updateSeen = updateSeen || line.find("action=update&Index=1&UserID=operator") != std::string::npos;
     EXPECT_TRUE(updateSeen);
     EXPECT_TRUE(grid_register->get_visible()) << "the panel stays in change-password mode";

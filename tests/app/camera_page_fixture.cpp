@@ -159,6 +159,15 @@ void CameraPageTest::select(const std::vector<std::string>& cameras)
     }
 }
 
+void CameraPageTest::connect(const std::vector<std::string>& cameras, const std::string& user,
+                             const std::string& password)
+{
+    select(cameras);
+    entry_camID->set_text(user);
+    entry_camPW->set_text(password);
+    button_connect_cam->clicked();
+}
+
 void CameraPageTest::resetCamera(const std::string& camera)
 {
     const char* labCommand = std::getenv("VELNOR_LAB");

@@ -44,6 +44,8 @@ protected:
     // The row of a camera, found by its MAC; fails the test when there is none.
     ListRow rowOf(const std::string& camera) const;
     void select(const std::vector<std::string>& cameras);
+    // Selects the cameras, types the ID and password and presses Connect.
+    void connect(const std::vector<std::string>& cameras, const std::string& user, const std::string& password);
 
     // Puts a camera back into its configured factory state, accounts and address included.
     static void resetCamera(const std::string& camera);

@@ -9,14 +9,6 @@ namespace {
 
 class CameraSelection : public CameraPageTest {
 protected:
-    void connect(const std::vector<std::string>& cameras, const std::string& user, const std::string& password)
-    {
-        select(cameras);
-        entry_camID->set_text(user);
-        entry_camPW->set_text(password);
-        button_connect_cam->clicked();
-    }
-
     void expectFieldsSensitive(bool address, bool dns)
     {
         EXPECT_EQ(entry_camaddr->get_sensitive(), address);

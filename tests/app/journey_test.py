@@ -27,20 +27,25 @@ def wait_for(condition, timeout=30, what="condition"):
         time.sleep(0.1)
 
 
+def windows_titled(connection, title):
+    """The top-level X windows whose title is the given one."""
+    net_wm_name = connection.intern_atom("_NET_WM_NAME")
+    for window in connection.screen().root.query_tree().children:
+        try:
+            name = window.get_full_property(net_wm_name, X.AnyPropertyType)
+        except Exception:
+            continue
+        if name is not None and name.value == title.encode():
+            yield window
+
+
 def close_request(title):
     """Asks the window to close as a window manager does, with WM_DELETE_WINDOW."""
     connection = xdisplay.Display()
     try:
-        net_wm_name = connection.intern_atom("_NET_WM_NAME")
         protocols = connection.intern_atom("WM_PROTOCOLS")
         delete = connection.intern_atom("WM_DELETE_WINDOW")
-        for window in connection.screen().root.query_tree().children:
-            try:
-                name = window.get_full_property(net_wm_name, X.AnyPropertyType)
-            except Exception:
-                continue
-            if name is None or name.value != title.encode():
-                continue
+        for window in windows_titled(connection, title):
             window.send_event(protocol.event.ClientMessage(
                 window=window, client_type=protocols, data=(32, [delete, X.CurrentTime, 0, 0, 0])))
         connection.flush()
@@ -52,22 +57,14 @@ def window_screenshot(title, path):
     """Saves what the window shows on the X screen as a PNG (RGB, no filters)."""
     connection = xdisplay.Display()
     try:
-        net_wm_name = connection.intern_atom("_NET_WM_NAME")
-        root = connection.screen().root
-        for window in root.query_tree().children:
-            try:
-                name = window.get_full_property(net_wm_name, X.AnyPropertyType)
-            except Exception:
-                continue
-            if name is None or name.value != title.encode():
-                continue
-            geometry = window.get_geometry()
-            origin = window.translate_coords(root, 0, 0)
-            x, y, width, height = -origin.x, -origin.y, geometry.width, geometry.height
-            pixels = root.get_image(x, y, width, height, X.ZPixmap, 0xFFFFFFFF).data
-            break
-        else:
+        window = next(windows_titled(connection, title), None)
+        if window is None:
             raise AssertionError(f"no window titled {title}")
+        root = connection.screen().root
+        geometry = window.get_geometry()
+        origin = window.translate_coords(root, 0, 0)
+        width, height = geometry.width, geometry.height
+        pixels = root.get_image(-origin.x, -origin.y, width, height, X.ZPixmap, 0xFFFFFFFF).data
     finally:
         connection.close()
     rows = b"".join(

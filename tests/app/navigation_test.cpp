@@ -4,6 +4,7 @@
 
 #include "support/stdout_capture.h"
 #include "app/gui_fixture.h"
+#include "app/handlers.h"
 #include "app/navigation.h"
 #include "app/process_objects.h"
 #include "app/scan_progress.h"
@@ -35,13 +36,7 @@ protected:
     {
         GuiTest::SetUp();
         firstPage = finalPage = false;
-        button_apply_no->signal_clicked().connect(sigc::ptr_fun(&on_button_apply_no_clicked));
-        button_apply_yes->signal_clicked().connect(
-            sigc::bind(sigc::ptr_fun(&on_button_apply_yes_clicked), nc));
-        button_quit_no->signal_clicked().connect(sigc::ptr_fun(&on_button_quit_no_clicked));
-        button_quit_yes->signal_clicked().connect(sigc::ptr_fun(&on_button_quit_yes_clicked));
-        switch_dhcp->property_active().signal_changed().connect(
-            sigc::ptr_fun(&on_switch_dhcp_state_set));
+        connect_handlers(nc);
         init_label_menu();
         window_main->show();
         pump_events();

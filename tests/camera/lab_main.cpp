@@ -1,5 +1,5 @@
-// Runs the device tests inside the lab and fails the run when any password the tests used
-// appeared in clear in the program's standard output.
+// The main of the lab's test programs (the device tests, the camera page's window tests): fails
+// the run when any password the tests used appeared in clear in the program's standard output.
 #include <gtest/gtest.h>
 
 #include <cstdio>

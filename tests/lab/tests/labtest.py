@@ -20,12 +20,32 @@ DEADLINE_S = 30.0
 POLL_S = 0.2
 
 
-def hold_lab(testcase):
-    """Takes the machine's lab for a test class: waits for the lock, clears what a
-    crashed run left, and takes the lab down and releases the lock at the end."""
-    lock = LabLock(LOCK_WAIT_S, f"test {testcase.__module__}.{testcase.__qualname__}")
+_module_lock = None
+
+
+def hold_lab_for_module(module):
+    """For setUpModule of a module with several lab classes: the lock is held from the
+    first class to the last, so no other run takes the machine's lab in between."""
+    global _module_lock
+    lock = LabLock(LOCK_WAIT_S, f"test {module}")
     lock.acquire()
-    testcase.addClassCleanup(lock.release)
+    _module_lock = lock
+
+    def release():
+        global _module_lock
+        _module_lock = None
+        lock.release()
+    unittest.addModuleCleanup(release)
+
+
+def hold_lab(testcase):
+    """Takes the machine's lab for a test class: waits for the lock (unless its module
+    holds it already), clears what a crashed run left, and takes the lab down and
+    releases the lock at the end."""
+    if _module_lock is None:
+        lock = LabLock(LOCK_WAIT_S, f"test {testcase.__module__}.{testcase.__qualname__}")
+        lock.acquire()
+        testcase.addClassCleanup(lock.release)
     testcase.addClassCleanup(lab, "down", check=False)
     lab("down", check=False)
 

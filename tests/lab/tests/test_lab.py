@@ -6,8 +6,8 @@ import os
 import subprocess
 import unittest
 
-from labtest import LAB, LAB_DIR, LabTestCase, hold_lab, camera_state, curl, discover, lab, live_address, \
-    log_size, read_log, wait_for
+from labtest import LAB, LAB_DIR, LabTestCase, hold_lab, hold_lab_for_module, camera_state, curl, \
+    discover, lab, live_address, log_size, read_log, wait_for
 
 # The file as the wizard writes it, with a pool other than the lab's first one, so
 # that a lease from it proves the restarted dhcpd serves this file.
@@ -28,6 +28,10 @@ CAMERA = "cam1"
 PORT = "1"
 EVENTS = f"cameras/{CAMERA}/events.log"
 STATUS_CHECK = "/init-cgi/pw_init.cgi?msubmenu=statuscheck&action=view"
+
+
+def setUpModule():
+    hold_lab_for_module(__name__)
 
 
 def in_pool(address):

@@ -47,6 +47,17 @@ bool validateIpAddress(std::string address)
     return inet_pton(AF_INET, address.c_str(), &parsed) == 1;
 }
 
+bool validateSubnetMask(std::string mask)
+{
+    in_addr parsed{};
+    if (inet_pton(AF_INET, mask.c_str(), &parsed) != 1)
+        return false;
+    const uint32_t bits = ntohl(parsed.s_addr);
+    // The host bits must be one run of ones from the bottom: adding 1 then leaves no bit in common.
+    const uint32_t hostBits = ~bits;
+    return bits != 0 && (hostBits & (hostBits + 1)) == 0;
+}
+
 static std::string beforeLastDot(const std::string& address)
 {
     return address.substr(0, address.rfind('.'));

@@ -12,6 +12,8 @@ std::vector<std::string> split_string(const std::string& text, const std::string
 bool isNumber(const std::string& text);
 
 bool validateIpAddress(std::string address);
+// A dotted address whose one bits run unbroken from the top, at least one of them.
+bool validateSubnetMask(std::string mask);
 bool validateDhcpNetwork(std::string start, std::string end);
 // Throws std::invalid_argument when the last octet of either text holds no number.
 bool validateIpRange(std::string start, std::string end);

@@ -115,7 +115,8 @@ TEST(StaticAddressCheck, EveryHostOfTheNetworkOutsideThePoolAndNoneInside)
             const bool inPool = host >= kFirst && host <= kLast;
             EXPECT_EQ(check({n.recorder, n.mask, start.c_str(), end.c_str(), inside.c_str(), true}), !inPool)
                 << inside;
-            EXPECT_FALSE(check({n.recorder, n.mask, start.c_str(), end.c_str(), outside.c_str(), true})) << outside;
+            EXPECT_FALSE(check({n.recorder, n.mask, start.c_str(), end.c_str(), outside.c_str(), true}))
+                << outside;
         }
     }
 }

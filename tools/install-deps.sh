@@ -9,6 +9,8 @@ packages=(
     # virtual display, session bus and accessibility tree
     xvfb x11vnc xauth dbus dbus-x11 dconf-service dconf-gsettings-backend libglib2.0-bin
     gsettings-desktop-schemas at-spi2-core python3 python3-dogtail python3-xlib fonts-dejavu-core
+    # the on-screen keyboard the password fields ask for
+    onboard
     # the camera lab: namespaces, the DHCP server, camera DHCP clients, probes
     iproute2 isc-dhcp-server busybox curl util-linux psmisc procps
 )

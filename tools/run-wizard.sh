@@ -88,6 +88,17 @@ start_session_bus() {
     export DBUS_SESSION_BUS_ADDRESS="unix:path=$work_dir/bus"
 }
 
+start_keyboard() {
+    # The password fields ask the on-screen keyboard to show; a recorder's session runs one.
+    if dbus-send --session --print-reply --dest=org.freedesktop.DBus / org.freedesktop.DBus.NameHasOwner \
+            string:org.onboard.Onboard 2>/dev/null | grep -q "boolean true"; then
+        return
+    fi
+    onboard >"$work_dir/onboard.log" 2>&1 &
+    started_pids+=($!)
+    say "started the on-screen keyboard (Onboard)"
+}
+
 bash "$REPO/tools/install-deps.sh" || die "package installation failed"
 say "building into $BUILD"
 cmake -S "$REPO" -B "$BUILD" >/dev/null
@@ -101,6 +112,7 @@ else
     start_virtual_display
 fi
 start_session_bus
+start_keyboard
 
 say "starting the lab and the wizard; its traces are also kept in $WIZARD_LOG"
 say "(the lab while it runs: $LAB status; its logs: $LAB logs)"

@@ -1,5 +1,6 @@
 #include "app/handlers.h"
 
+#include "app/keyboard.h"
 #include "app/navigation.h"
 #include "app/process_objects.h"
 #include "app/scan_progress.h"
@@ -20,10 +21,14 @@ void connect_handlers(const NetworkConfig& nc)
         sigc::bind(sigc::ptr_fun(&on_button_back_clicked), nc));
     button_apply->signal_clicked().connect(
         sigc::bind(sigc::ptr_fun(&on_button_apply_clicked), nc));
+    button_ipassign->signal_clicked().connect(sigc::ptr_fun(&on_button_ipassign_clicked));
+    button_cancel_ipassign->signal_clicked().connect(sigc::ptr_fun(&on_button_cancel_ipassign_clicked));
+    button_apply_ipassign->signal_clicked().connect(
+        sigc::bind(sigc::ptr_fun(&on_button_apply_ipassign_clicked), nc));
     button_change_password->signal_clicked().connect(
         sigc::ptr_fun(&on_button_change_password_clicked));
     button_change_password->signal_focus_out_event().connect(
-        sigc::ptr_fun(&on_button_change_password_focus_out_event), true);
+        sigc::ptr_fun(&on_button_change_password_focus_out_event));
     button_rb2_ipassign->signal_clicked().connect(
         sigc::ptr_fun(&on_button_rb1_ipassign_group_changed));
     button_apply_no->signal_clicked().connect(sigc::ptr_fun(&on_button_apply_no_clicked));
@@ -33,10 +38,16 @@ void connect_handlers(const NetworkConfig& nc)
     button_quit_yes->signal_clicked().connect(sigc::ptr_fun(&on_button_quit_yes_clicked));
     switch_dhcp->property_active().signal_changed().connect(
         sigc::ptr_fun(&on_switch_dhcp_state_set));
+    entry_camPW->signal_focus_in_event().connect(sigc::ptr_fun(&on_entry_camPW_focus_in_event));
+    entry_camPW->signal_focus_out_event().connect(sigc::ptr_fun(&on_entry_camPW_focus_out_event));
     button_open_register->signal_clicked().connect(
         sigc::ptr_fun(&on_button_open_register_clicked));
     button_cancel_register->signal_clicked().connect(
         sigc::ptr_fun(&on_button_cancel_register_clicked));
+    entry_camPW1->signal_focus_in_event().connect(sigc::ptr_fun(&on_entry_camPW1_focus_in_event));
+    entry_camPW1->signal_focus_out_event().connect(sigc::ptr_fun(&on_entry_camPW1_focus_out_event));
+    entry_camPW2->signal_focus_in_event().connect(sigc::ptr_fun(&on_entry_camPW2_focus_in_event));
+    entry_camPW2->signal_focus_out_event().connect(sigc::ptr_fun(&on_entry_camPW2_focus_out_event));
     button_connect_cam->signal_clicked().connect(sigc::ptr_fun(&on_button_connect_cam_clicked));
     button_rescan->signal_clicked().connect(
         sigc::bind(sigc::ptr_fun(&on_button_rescan_clicked), nc));

@@ -29,14 +29,6 @@ std::string craftedReply(const std::string& mac, const std::string& ip, const st
     return data;
 }
 
-std::vector<std::size_t> discoveryLogSizes()
-{
-    std::vector<std::size_t> sizes;
-    for (const std::string& camera : cams::kAll)
-        sizes.push_back(lab::fileText(lab::cameraFile(camera, "discovery.log")).size());
-    return sizes;
-}
-
 // Every camera has answered a discovery request since the sizes were taken.
 bool allAnsweredSince(const std::vector<std::size_t>& sizes)
 {
@@ -119,7 +111,7 @@ TEST_F(CameraList, RepeatsInARowAreDroppedOthersListedAndOnlyDottedAddressesAske
         craftedReply("02:56:4C:00:0B:01", b, "LAB-CRAFT-B"), craftedReply("02:56:4C:00:0A:01", a, "LAB-CRAFT-A"),
         craftedReply("02:56:4C:00:0C:01", foreign, "LAB-CRAFT-X")};
 
-    const std::vector<std::size_t> sizes = discoveryLogSizes();
+    const std::vector<std::size_t> sizes = cameraLogSizes("discovery.log");
     std::thread sender([&] {
         if (!lab::waitUntil([&] { return allAnsweredSince(sizes); }, std::chrono::seconds(30)))
             return;
@@ -172,7 +164,7 @@ TEST_F(CameraList, CancelGreysOutAtTheEighteenthTickAndTheScanRunsAtTheTwentieth
             EXPECT_EQ(label_scanning->get_text(), "Scanning...");
             for (int i = 1; i <= 20; ++i) {
                 if (i == 20)
-                    discoveryBeforeLastTick = discoveryLogSizes();
+                    discoveryBeforeLastTick = cameraLogSizes("discovery.log");
                 const bool keeps = on_progressbar_timeout(broadcast);
                 ticks.push_back({keeps, button_cancel_scan->get_sensitive(), dialog_progress->get_visible()});
             }
@@ -180,7 +172,7 @@ TEST_F(CameraList, CancelGreysOutAtTheEighteenthTickAndTheScanRunsAtTheTwentieth
         },
         10);
     m_camRefTreeModel->clear();
-    const std::vector<std::size_t> discoveryAtStart = discoveryLogSizes();
+    const std::vector<std::size_t> discoveryAtStart = cameraLogSizes("discovery.log");
     button_rescan->clicked();
 
     ASSERT_EQ(ticks.size(), 20u);
@@ -198,7 +190,7 @@ TEST_F(CameraList, CancelClosesAtOnceNoScanFollowsAndARescanRightAfterStartsClea
 {
     arriveAtCameraPage(true);
     const std::vector<ListRow> before = rows();
-    const std::vector<std::size_t> discovery = discoveryLogSizes();
+    const std::vector<std::size_t> discovery = cameraLogSizes("discovery.log");
 
     // The real 100 ms timer runs; Cancel comes after a few of its ticks.
     Glib::signal_timeout().connect(
@@ -218,7 +210,7 @@ TEST_F(CameraList, CancelClosesAtOnceNoScanFollowsAndARescanRightAfterStartsClea
     // Long enough for the old timer to have scanned had it gone on.
     const auto quiet = std::chrono::steady_clock::now() + std::chrono::milliseconds(2500);
     run_until([&] { return std::chrono::steady_clock::now() > quiet; }, std::chrono::seconds(5));
-    EXPECT_EQ(discoveryLogSizes(), discovery) << "a scan ran after Cancel";
+    EXPECT_EQ(cameraLogSizes("discovery.log"), discovery) << "a scan ran after Cancel";
     ASSERT_EQ(rows().size(), before.size());
     for (std::size_t i = 0; i < before.size(); ++i)
         EXPECT_EQ(rows()[i].mac, before[i].mac);

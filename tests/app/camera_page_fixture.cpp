@@ -35,15 +35,15 @@ bool camerasBackSince(const std::vector<std::size_t>& eventsAtStart, bool needAd
     return true;
 }
 
-std::vector<std::size_t> eventLogSizes()
+}  // namespace
+
+std::vector<std::size_t> cameraLogSizes(const std::string& log)
 {
     std::vector<std::size_t> sizes;
     for (const std::string& camera : cams::kAll)
-        sizes.push_back(lab::fileText(lab::cameraFile(camera, "events.log")).size());
+        sizes.push_back(lab::fileText(lab::cameraFile(camera, log)).size());
     return sizes;
 }
-
-}  // namespace
 
 std::string labFile(const std::string& relative)
 {
@@ -77,7 +77,7 @@ void CameraPageTest::SetUp()
 
 void CameraPageTest::driveCountdownWhenShown(bool afterPowerCycle)
 {
-    const std::vector<std::size_t> eventsAtStart = eventLogSizes();
+    const std::vector<std::size_t> eventsAtStart = cameraLogSizes("events.log");
     const bool dhcpOn = switch_dhcp->get_active();
     const std::string broadcast = nc.network1.broadcast;
     Glib::signal_timeout().connect(

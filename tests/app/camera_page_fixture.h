@@ -58,3 +58,5 @@ protected:
 std::string labFile(const std::string& relative);
 std::string linesSince(const std::string& relative, std::size_t start);
 std::size_t sizeOf(const std::string& relative);
+// How long one log of each camera (events.log, discovery.log, ...) is now, in the order of cams::kAll.
+std::vector<std::size_t> cameraLogSizes(const std::string& log);

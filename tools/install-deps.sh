@@ -13,6 +13,8 @@ packages=(
     onboard
     # the camera lab: namespaces, the DHCP server, camera DHCP clients, probes
     iproute2 isc-dhcp-server busybox curl util-linux psmisc procps
+    # the Debian package: dpkg-shlibdeps for its dependencies, and its validators
+    dpkg-dev file lintian desktop-file-utils appstream
 )
 
 missing=()

@@ -20,19 +20,20 @@ constexpr const char* kPoolStart = "192.168.1.120";
 constexpr const char* kPoolEnd = "192.168.1.180";
 constexpr auto kCameraBoot = std::chrono::seconds(60);
 
-// Every camera has been powered off and on since the test began and is up with an address.
-bool camerasBackSince(const std::vector<std::size_t>& eventsAtStart, bool needAddress)
+// The cameras not yet powered off and on since the sizes were taken, or not yet up with an
+// address (when DHCP serves); empty once all are back.
+std::string camerasNotBack(const std::vector<std::size_t>& eventsAtStart, bool needAddress)
 {
+    std::string missing;
     for (std::size_t i = 0; i < cams::kAll.size(); ++i) {
         const std::string& camera = cams::kAll[i];
         const std::string events = lab::fileText(lab::cameraFile(camera, "events.log"));
         const std::string since = events.size() > eventsAtStart[i] ? events.substr(eventsAtStart[i]) : "";
-        if (since.find("power: on after boot") == std::string::npos)
-            return false;
-        if (needAddress && lab::address(camera).empty())
-            return false;
+        if (since.find("power: on after boot") == std::string::npos ||
+            (needAddress && lab::address(camera).empty()))
+            missing += " " + camera;
     }
-    return true;
+    return missing;
 }
 
 }  // namespace
@@ -86,10 +87,9 @@ void CameraPageTest::driveCountdownWhenShown(bool afterPowerCycle)
                 return true;
             // The test ticks instead of the timer; the cameras' minute is waited for by condition.
             m_connection_timeout.disconnect();
-            if (afterPowerCycle)
-                EXPECT_TRUE(lab::waitUntil(
-                    [&] { return camerasBackSince(eventsAtStart, dhcpOn); }, kCameraBoot))
-                    << "the cameras did not come back after the power cycle";
+            if (afterPowerCycle && !lab::waitUntil([&] { return camerasNotBack(eventsAtStart, dhcpOn).empty(); },
+                                                   kCameraBoot))
+                ADD_FAILURE() << "not back after the power cycle:" << camerasNotBack(eventsAtStart, dhcpOn);
             while (on_progressbar_timeout(broadcast)) {
             }
             return false;
@@ -172,7 +172,13 @@ void CameraPageTest::resetCamera(const std::string& camera)
 {
     const char* labCommand = std::getenv("VELNOR_LAB");
     ASSERT_NE(labCommand, nullptr) << "run through lab session";
+    const std::string oldPid = lab::state(camera, "s[\"pid\"]");
     int status = 0;
     Utils::execCommand(std::string(labCommand) + " camera " + camera + " reset >/dev/null 2>&1", status);
     ASSERT_EQ(status, 0) << "lab camera " << camera << " reset";
+    // Up again and listening: only then does it hear the next power cycle.
+    ASSERT_TRUE(lab::waitUntil([&] {
+        return lab::state(camera, "s[\"pid\"]") != oldPid && lab::state(camera, "s[\"power\"]") == "on" &&
+               lab::state(camera, "s[\"http_listening\"]") == "True";
+    })) << camera << " did not come back after its reset";
 }

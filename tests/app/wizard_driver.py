@@ -1,0 +1,145 @@
+"""Driving the wizard as an installer would: the program runs unchanged as the recorder's program
+in the camera lab, and the test works its window through the accessibility tree and the pointer."""
+import os
+import struct
+import subprocess
+import sys
+import time
+import zlib
+
+from Xlib import X, display as xdisplay, protocol
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+sys.path.insert(0, os.path.join(HERE, "../lab/tests"))
+from labtest import LAB  # noqa: E402
+BUILD_DIR = os.environ.get("VELNOR_BUILD_DIR", os.path.join(HERE, "../../build"))
+WIZARD = os.path.join(BUILD_DIR, "velnor-config-tool")
+TITLE = "Velnor Configuration Tool"
+
+
+def wait_for(condition, timeout=30, what="condition"):
+    """Polls until the condition gives something true, and returns that."""
+    deadline = time.monotonic() + timeout
+    while True:
+        result = condition()
+        if result:
+            return result
+        if time.monotonic() > deadline:
+            raise AssertionError(f"timed out waiting for {what}")
+        time.sleep(0.1)
+
+
+def windows_titled(connection, title):
+    """The top-level X windows whose title is the given one."""
+    net_wm_name = connection.intern_atom("_NET_WM_NAME")
+    for window in connection.screen().root.query_tree().children:
+        try:
+            name = window.get_full_property(net_wm_name, X.AnyPropertyType)
+        except Exception:
+            continue
+        if name is not None and name.value == title.encode():
+            yield window
+
+
+def close_request(title):
+    """Asks the window to close as a window manager does, with WM_DELETE_WINDOW."""
+    connection = xdisplay.Display()
+    try:
+        protocols = connection.intern_atom("WM_PROTOCOLS")
+        delete = connection.intern_atom("WM_DELETE_WINDOW")
+        for window in windows_titled(connection, title):
+            window.send_event(protocol.event.ClientMessage(
+                window=window, client_type=protocols, data=(32, [delete, X.CurrentTime, 0, 0, 0])))
+        connection.flush()
+    finally:
+        connection.close()
+
+
+def splash_window(connection):
+    """The wizard's untitled 1024 by 600 window, while it is mapped."""
+    for window in connection.screen().root.query_tree().children:
+        try:
+            attributes = window.get_attributes()
+            geometry = window.get_geometry()
+        except Exception:
+            continue
+        if (attributes.map_state == X.IsViewable and (geometry.width, geometry.height) == (1024, 600)
+                and next(windows_titled(connection, TITLE), None) != window):
+            return window
+    return None
+
+
+def window_screenshot(title, path):
+    """Saves what the window (titled so, or the splash for None) shows as a PNG (RGB, no filters)."""
+    connection = xdisplay.Display()
+    try:
+        window = next(windows_titled(connection, title), None) if title else splash_window(connection)
+        if window is None:
+            raise AssertionError(f"no window titled {title}")
+        root = connection.screen().root
+        geometry = window.get_geometry()
+        origin = window.translate_coords(root, 0, 0)
+        width, height = geometry.width, geometry.height
+        pixels = root.get_image(-origin.x, -origin.y, width, height, X.ZPixmap, 0xFFFFFFFF).data
+    finally:
+        connection.close()
+    rows = b"".join(
+        b"\0" + bytes(b for i in range(width) for b in reversed(pixels[(r * width + i) * 4:(r * width + i) * 4 + 3]))
+        for r in range(height))
+
+    def chunk(kind, data):
+        return struct.pack("!I", len(data)) + kind + data + struct.pack("!I", zlib.crc32(kind + data))
+    with open(path, "wb") as f:
+        f.write(b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", struct.pack("!IIBBBBB", width, height, 8, 2, 0, 0, 0))
+                + chunk(b"IDAT", zlib.compress(rows, 6)) + chunk(b"IEND", b""))
+
+
+class WizardDriver:
+    """Mixed into a LabTestCase: starts the wizard in the lab and works its window."""
+
+    def start_wizard(self, splash_shot=None):
+        self.trace = open(os.path.join(BUILD_DIR, f"{type(self).__name__}-{self._testMethodName}.out"), "w+")
+        self.addCleanup(self.trace.close)
+        wizard = subprocess.Popen([LAB, "run", WIZARD], stdout=self.trace, stderr=subprocess.STDOUT)
+        self.addCleanup(self.stop, wizard)
+        if splash_shot:
+            os.makedirs(os.path.dirname(splash_shot), exist_ok=True)
+            wait_for(self.splash_showing, what="the splash")
+            window_screenshot(None, splash_shot)
+
+        from dogtail import config, tree
+        config.config.searchCutoffCount = 60
+        app = tree.root.application("velnor-config-tool")
+        frame = app.child(name=TITLE, roleName="frame")
+        wait_for(lambda: frame.showing, what="the main window")
+        return wizard, frame
+
+    @staticmethod
+    def splash_showing():
+        connection = xdisplay.Display()
+        try:
+            return splash_window(connection) is not None
+        finally:
+            connection.close()
+
+    @staticmethod
+    def stop(wizard):
+        if wizard.poll() is None:
+            wizard.terminate()
+        wizard.wait(timeout=30)
+
+    @staticmethod
+    def click(node):
+        # A real pointer click: an accessibility "click" action would hold its D-Bus call open
+        # while the button runs its modal dialog, and the tree would look hung meanwhile.
+        node.click()
+
+    def answer(self, frame_or_app, button_name):
+        from dogtail import tree
+        app = tree.root.application("velnor-config-tool")
+        button = app.child(name=button_name, roleName="push button", showingOnly=True)
+        self.click(button)
+
+    def showing_label(self, frame, text):
+        return frame.findChild(lambda n: n.roleName == "label" and n.name == text and n.showing,
+                               retry=False, requireResult=False)

@@ -47,6 +47,8 @@ EXPECTED_RELATIONS = [
 # The splash shows for 3 s first; the bound is a safety net for a loaded machine.
 WINDOW_TIMEOUT = 60
 APT_LOCK_TIMEOUT = 600
+# Wait for another apt; no progress bars in the log.
+APT_OPTIONS = ["-o", f"DPkg::Lock::Timeout={APT_LOCK_TIMEOUT}", "-o", "Dpkg::Use-Pty=0"]
 
 
 class Failure(Exception):
@@ -57,11 +59,11 @@ def step(text):
     print(f"== {text}", flush=True)
 
 
-def run(args, timeout=600, **kwargs):
-    """Runs a command, shows its output, and fails on a non-zero status."""
+def run(args, timeout=600, show=True, **kwargs):
+    """Runs a command, shows its output (always when it fails), and fails on a non-zero status."""
     result = subprocess.run(args, stdout=subprocess.PIPE, stderr=subprocess.STDOUT, text=True,
                             timeout=timeout, **kwargs)
-    if result.stdout:
+    if result.stdout and (show or result.returncode != 0):
         print(result.stdout, end="" if result.stdout.endswith("\n") else "\n", flush=True)
     if result.returncode != 0:
         raise Failure(f"{args[0]} exited with {result.returncode}")
@@ -91,11 +93,15 @@ def check_contents(deb, unpacked):
     if shipped != EXPECTED_FILES:
         raise Failure(f"the package holds {shipped}, expected {EXPECTED_FILES}")
     for field, names in EXPECTED_RELATIONS:
-        value = run(["dpkg-deb", "-f", deb, field])
+        value = run(["dpkg-deb", "-f", deb, field], show=False)
         held = {re.split(r"[ (]", part.strip())[0] for part in value.split(",")}
         missing = [name for name in names if name not in held]
         if missing:
             raise Failure(f"{field} lacks {missing}")
+    # A text mangled on its way into the control file, as by an XML escape of '.
+    description = run(["dpkg-deb", "-f", deb, "Description"], show=False)
+    if re.search(r"&\w+;", description):
+        raise Failure("the description holds an escaped character")
     with tempfile.TemporaryDirectory() as control:
         run(["dpkg-deb", "-e", deb, control])
         with open(os.path.join(control, "conffiles")) as conffiles:
@@ -139,14 +145,14 @@ def install(deb):
         os.chmod(policy, 0o755)
     try:
         # --reinstall: a package of the same version from an earlier build is replaced too.
-        run(["apt-get", "-o", f"DPkg::Lock::Timeout={APT_LOCK_TIMEOUT}", "install", "-y", "-q",
+        run(["apt-get", *APT_OPTIONS, "install", "-y", "-q",
              "--no-install-recommends", "--reinstall", os.path.abspath(deb)],
             env=dict(os.environ, DEBIAN_FRONTEND="noninteractive"), timeout=APT_LOCK_TIMEOUT + 300)
     finally:
         if own_policy:
             os.remove(policy)
     run(["dpkg", "--verify", PACKAGE])
-    listed = run(["dpkg-query", "-L", PACKAGE]).split()
+    listed = run(["dpkg-query", "-L", PACKAGE], show=False).split()
     absent = [path for path in EXPECTED_FILES if path not in listed or not os.path.exists(path)]
     if absent:
         raise Failure(f"not installed: {absent}")
@@ -154,7 +160,7 @@ def install(deb):
 
 def purge():
     step("apt-get purge")
-    run(["apt-get", "-o", f"DPkg::Lock::Timeout={APT_LOCK_TIMEOUT}", "purge", "-y", "-q", PACKAGE],
+    run(["apt-get", *APT_OPTIONS, "purge", "-y", "-q", PACKAGE],
         env=dict(os.environ, DEBIAN_FRONTEND="noninteractive"), timeout=APT_LOCK_TIMEOUT + 300)
 
 

@@ -51,6 +51,7 @@ using CameraList = CameraPageTest;
 
 TEST_F(CameraList, EveryCameraARowNumberedInOrderWithWhatItsAnswersTell)
 {
+    resetCamera(cams::kFresh);
     StdoutCapture out;
     arriveAtCameraPage(true);
     const std::string trace = out.finish();
@@ -98,8 +99,9 @@ TEST_F(CameraList, EveryCameraARowNumberedInOrderWithWhatItsAnswersTell)
     }
 }
 
-// Replies of its own reach the scan after every camera's: A, A again, B, A, and an address
-// text that names a host inside it.
+// Replies of its own reach the scan after every camera's: an address text that names a host
+// inside it (first, so no camera's reply just before can hide what follows), then A, A again,
+// B and A.
 TEST_F(CameraList, RepeatsInARowAreDroppedOthersListedAndOnlyDottedAddressesAsked)
 {
     arriveAtCameraPage(true);
@@ -107,9 +109,9 @@ TEST_F(CameraList, RepeatsInARowAreDroppedOthersListedAndOnlyDottedAddressesAske
     const std::string b = lab::address(cams::kDefault);
     const std::string foreign = "x@" + b;
     const std::vector<std::string> crafted = {
+        craftedReply("02:56:4C:00:0C:01", foreign, "LAB-CRAFT-X"),
         craftedReply("02:56:4C:00:0A:01", a, "LAB-CRAFT-A"), craftedReply("02:56:4C:00:0A:01", a, "LAB-CRAFT-A"),
-        craftedReply("02:56:4C:00:0B:01", b, "LAB-CRAFT-B"), craftedReply("02:56:4C:00:0A:01", a, "LAB-CRAFT-A"),
-        craftedReply("02:56:4C:00:0C:01", foreign, "LAB-CRAFT-X")};
+        craftedReply("02:56:4C:00:0B:01", b, "LAB-CRAFT-B"), craftedReply("02:56:4C:00:0A:01", a, "LAB-CRAFT-A")};
 
     const std::vector<std::size_t> sizes = cameraLogSizes("discovery.log");
     std::thread sender([&] {
@@ -133,8 +135,8 @@ TEST_F(CameraList, RepeatsInARowAreDroppedOthersListedAndOnlyDottedAddressesAske
         if (row.model.rfind("LAB-CRAFT-", 0) == 0)
             craftedRows.push_back(row.model + " " + row.ip + " " + row.status);
     EXPECT_EQ(craftedRows, (std::vector<std::string>{
-                               "LAB-CRAFT-A 192.168.1.64 Not Connected", "LAB-CRAFT-B " + b + " Connected",
-                               "LAB-CRAFT-A 192.168.1.64 Not Connected", "LAB-CRAFT-X " + foreign + " Not Connected"}));
+                               "LAB-CRAFT-X " + foreign + " Not Connected", "LAB-CRAFT-A 192.168.1.64 Not Connected",
+                               "LAB-CRAFT-B " + b + " Connected", "LAB-CRAFT-A 192.168.1.64 Not Connected"}));
     EXPECT_EQ(rows().size(), cams::kAll.size() + 4);
     EXPECT_NE(trace.find("cameras=" + std::to_string(cams::kAll.size() + crafted.size())), std::string::npos)
         << trace;

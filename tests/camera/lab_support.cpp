@@ -60,9 +60,10 @@ std::string fileText(const std::string& path, std::size_t since)
 
 std::string state(const std::string& camera, const std::string& expression)
 {
-    // The file is replaced atomically, so one read sees one whole state.
+    // The file is replaced atomically, so one read sees one whole state; while a camera restarts
+    // there is none, and the answer is empty.
     const std::string command = std::string(kPython) + " -c 'import json; s = json.load(open(\"" +
-                                cameraFile(camera, "state.json") + "\")); print(" + expression + ")'";
+                                cameraFile(camera, "state.json") + "\")); print(" + expression + ")' 2>/dev/null";
     int exitCode = 0;
     return withoutLineEnd(Utils::execCommand(command, exitCode));
 }

@@ -6,6 +6,8 @@ packages=(
     # build
     build-essential cmake pkg-config libgtkmm-3.0-dev libcurl4-openssl-dev uuid-dev
     libglib2.0-dev-bin googletest libgtest-dev
+    # the fuzz targets: clang with libFuzzer and the sanitizer runtimes
+    clang libclang-rt-14-dev
     # virtual display, session bus and accessibility tree
     xvfb x11vnc xauth dbus dbus-x11 dconf-service dconf-gsettings-backend libglib2.0-bin
     gsettings-desktop-schemas at-spi2-core python3 python3-dogtail python3-xlib fonts-dejavu-core

@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <iostream>
 #include <sstream>
+#include <stdexcept>
 
 namespace Utils {
 
@@ -78,11 +79,22 @@ static std::string afterLastDot(const std::string& address)
     return dot == std::string::npos ? address : address.substr(dot + 1);
 }
 
+// The number a text begins with, as std::stoi reads it. A number too large for an int throws
+// std::invalid_argument as well, the one exception callers are told to expect.
+static int leadingNumber(const std::string& text)
+{
+    try {
+        return std::stoi(text);
+    } catch (const std::out_of_range&) {
+        throw std::invalid_argument("number out of range");
+    }
+}
+
 bool validateIpRange(std::string start, std::string end)
 {
     std::cout << "valid ip range test: " << afterLastDot(start) << std::endl;
-    const int first = std::stoi(afterLastDot(start));
-    const int last = std::stoi(afterLastDot(end));
+    const int first = leadingNumber(afterLastDot(start));
+    const int last = leadingNumber(afterLastDot(end));
     if (first < last)
         return true;
     std::cout << "ip start greater than end" << std::endl;
@@ -128,7 +140,7 @@ uint32_t IPToUInt(std::string address)
 
 std::string calculateDhcpSubnet(std::string address)
 {
-    const int first = std::stoi(address.substr(0, address.find('.')));
+    const int first = leadingNumber(address.substr(0, address.find('.')));
     if (first >= 0 && first <= 127)
         return trimOctets(address, 0);
     if (first >= 128 && first <= 191)

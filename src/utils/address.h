@@ -15,13 +15,14 @@ bool validateIpAddress(std::string address);
 // A dotted address whose one bits run unbroken from the top, at least one of them.
 bool validateSubnetMask(std::string mask);
 bool validateDhcpNetwork(std::string start, std::string end);
-// Throws std::invalid_argument when the last octet of either text holds no number.
+// Throws std::invalid_argument when the last octet of either text holds no number or one
+// too large for an int.
 bool validateIpRange(std::string start, std::string end);
 
 std::string omitLastSegment(std::string address);
 std::string trimOctets(std::string address, int keep);
 uint32_t IPToUInt(std::string address);
-// Throws std::invalid_argument when the first octet holds no number.
+// Throws std::invalid_argument when the first octet holds no number or one too large for an int.
 std::string calculateDhcpSubnet(std::string address);
 std::string calculateDhcpNetmask(std::vector<int>& octets);
 std::string calculatePrefix(std::string mask);

@@ -12,7 +12,8 @@ std::string maskPasswords(std::string text, const std::vector<std::string>& pass
             continue;
         forms.push_back(password);
         const std::string encoded = percentEncode(password);
-        if (encoded != password)
+        // A password starting with a NUL encodes to nothing, and an empty form would match everywhere.
+        if (!encoded.empty() && encoded != password)
             forms.push_back(encoded);
     }
     if (forms.empty())

@@ -16,6 +16,8 @@ FAULTS = {
     "model-not-utf8",      # the model text in the discovery reply is not valid UTF-8
     "model-unterminated",  # the model text fills its field with no NUL before offset 132
     "ok-newline",          # a password change answers "OK" plus a line end
+    "drop-mid-answer",     # every HTTP answer stops halfway through its body; the connection closes
+    "auth-loop",           # every /kvt-cgi/ request is challenged again, even with the right answer
 }
 
 DEFAULTS = {

@@ -188,6 +188,8 @@ class CameraRequestHandler(http.server.BaseHTTPRequestHandler):
         if url.path.startswith(KVT_PREFIX):
             user, stale = camera.guard.verify("GET", target, self.headers.get("Authorization"),
                                               camera.state.ha1)
+            if camera.config.fault("auth-loop"):
+                user = None  # right or wrong, the answer is another challenge
             if user is None:
                 challenge = camera.guard.challenge(stale)
         if challenge is not None:
@@ -218,17 +220,25 @@ class CameraRequestHandler(http.server.BaseHTTPRequestHandler):
         padding = 0
         if config.fault("huge-answer"):
             padding = max(0, int(config.get("huge_bytes")) - len(body))
+        length = len(body) + padding
+        # The whole length is announced; with drop-mid-answer only half of it ever comes.
+        drop = config.fault("drop-mid-answer")
+        left = length // 2 if drop else length
         self.send_response(answer.status)
         self.send_header("Content-Type", "text/plain")
-        self.send_header("Content-Length", str(len(body) + padding))
+        self.send_header("Content-Length", str(length))
         if challenge:
             self.send_header("WWW-Authenticate", challenge)
         self.end_headers()
-        self.wfile.write(body)
+        self.wfile.write(body[:left])
+        left -= min(left, len(body))
         chunk = b"#" * PAD_CHUNK
-        while padding > 0:
-            self.wfile.write(chunk[:padding])
-            padding -= min(padding, PAD_CHUNK)
+        while left > 0:
+            self.wfile.write(chunk[:left])
+            left -= min(left, PAD_CHUNK)
+        if drop:
+            self.wfile.flush()
+            self.close_connection = True
 
     def finish(self):
         super().finish()

@@ -8,13 +8,15 @@
 #include <cerrno>
 #include <cmath>
 #include <cstring>
+#include <functional>
 #include <iostream>
 #include <sstream>
 #include <stdexcept>
 #include <vector>
 
-#include "utils/unique_fd.h"
 #include "utils/address.h"
+#include "utils/traced_command.h"
+#include "utils/unique_fd.h"
 
 namespace {
 
@@ -170,7 +172,12 @@ DhcpLineValues readDhcpLine(const std::string& line)
     return values;
 }
 
-bool replaceFile(const std::string& path, const std::string& text)
+namespace {
+
+// Says whether the written temporary file may replace the old one; traces why not itself.
+using Judge = std::function<bool(const std::string& temporary)>;
+
+DhcpFileWrite replaceJudged(const std::string& path, const std::string& text, const Judge& judge)
 {
     mode_t mode = kNewFileMode;
     struct stat old {};
@@ -180,24 +187,63 @@ bool replaceFile(const std::string& path, const std::string& text)
     std::string temporary = path + ".XXXXXX";
     // Close-on-exec: the service restart starts a daemon through the shell that must not inherit it.
     UniqueFd fd(::mkostemp(temporary.data(), O_CLOEXEC));
-    if (!fd.valid())
-        return failed(path, errorText(errno));
+    if (!fd.valid()) {
+        failed(path, errorText(errno));
+        return DhcpFileWrite::Failed;
+    }
 
     int error = 0;
     if (!writeAll(fd.get(), text) || ::fchmod(fd.get(), mode) != 0 || ::fsync(fd.get()) != 0)
         error = errno;
     if (fd.close() != 0 && error == 0)
         error = errno;
-    if (error == 0 && ::rename(temporary.c_str(), path.c_str()) != 0)
+    const bool accepted = error != 0 || !judge || judge(temporary);
+    if (error == 0 && accepted && ::rename(temporary.c_str(), path.c_str()) != 0)
         error = errno;
-    if (error != 0) {
+    if (error != 0 || !accepted) {
         ::unlink(temporary.c_str());
-        return failed(path, errorText(error));
+        if (error != 0)
+            failed(path, errorText(error));
+        return error != 0 ? DhcpFileWrite::Failed : DhcpFileWrite::Refused;
     }
 
     // The rename itself reaches the disk with the folder.
     UniqueFd folder(::open(folderOf(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (folder.valid())
         ::fsync(folder.get());
-    return true;
+    return DhcpFileWrite::Written;
+}
+
+std::string shellQuoted(const std::string& text)
+{
+    std::string quoted = "'";
+    for (const char c : text)
+        quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return quoted + "'";
+}
+
+}  // namespace
+
+bool replaceFile(const std::string& path, const std::string& text)
+{
+    return replaceJudged(path, text, nullptr) == DhcpFileWrite::Written;
+}
+
+DhcpFileWrite replaceDhcpConfig(const std::string& path, const std::string& text,
+                                const std::string& checker)
+{
+    if (::access(checker.c_str(), X_OK) != 0) {
+        std::cout << "No DHCP server check (" << checker << " not installed), writing " << path
+                  << std::endl;
+        return replaceJudged(path, text, nullptr);
+    }
+    return replaceJudged(path, text, [&](const std::string& temporary) {
+        // "exit": a checker killed by a signal ends the shell with a status, never with 0.
+        const std::string line = shellQuoted(checker) + " -t -cf " + shellQuoted(temporary) +
+                                 " 2>&1; exit $?";
+        if (Utils::runTracedCommand(line, "DHCP server check of " + temporary + ": [") == 0)
+            return true;
+        failed(path, "refused by " + checker);
+        return false;
+    });
 }

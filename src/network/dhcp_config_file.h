@@ -38,3 +38,15 @@ DhcpLineValues readDhcpLine(const std::string& line);
 // old file stays whole whatever fails. Keeps the old file's mode (0644 for a new file).
 // On failure traces "Failed to write <path>: <reason>" and returns false.
 bool replaceFile(const std::string& path, const std::string& text);
+
+enum class DhcpFileWrite { Written, Refused, Failed };
+
+// The DHCP server's own check, run on the temporary file before it replaces the old one.
+inline constexpr const char* kDhcpdChecker = "/usr/sbin/dhcpd";
+
+// Replaces the file like replaceFile, but when the checker is installed it first runs
+// "CHECKER -t -cf TEMPORARY" (traced with its output): a file it refuses is removed, the old
+// one stays, "Failed to write <path>: refused by <checker>" is traced and Refused returned.
+// Without the checker the file is written unchecked.
+DhcpFileWrite replaceDhcpConfig(const std::string& path, const std::string& text,
+                                const std::string& checker = kDhcpdChecker);

@@ -13,6 +13,12 @@
 namespace {
 
 constexpr const char* kDhcpConfigPath = "/etc/dhcp/dhcpd.conf";
+// Beside the pool's first bound, which a refusal is most often about; the old file still serves.
+constexpr const char* kSettingsRefused = "The DHCP server refused these settings";
+constexpr const char* kSettingsNotSaved = "The DHCP settings could not be saved";
+
+// The camera interface's netmask as found at start-up; the page shows only its address.
+std::string cameraNetmask;
 
 void setDhcpInputsSensitive(bool sensitive)
 {
@@ -63,6 +69,7 @@ void init_networkConfig(NetworkConfig& config)
     if (config.network2.valid)
         label_n2addr->set_text(config.network2.address);
     if (config.network1.valid) {
+        cameraNetmask = config.network1.netmask;
         label_n1addr->set_text(config.network1.address);
         // The installer then types only the last octet of each pool bound.
         const std::string prefix = Utils::omitLastSegment(config.network1.address) + ".";
@@ -100,9 +107,11 @@ bool apply_dhcp(NetworkConfig& config)
 {
     if (!switch_dhcp->get_active())
         return false;
-    // Whatever fails, the old file stays and the service is restarted with it.
+    // Whatever fails, the old file stays and the service is restarted with it; the page says so.
+    DhcpFileWrite outcome = DhcpFileWrite::Failed;
     try {
-        replaceFile(kDhcpConfigPath, formatDhcpConfig(settingsFromPage(config.network1)));
+        outcome = replaceDhcpConfig(kDhcpConfigPath,
+                                    formatDhcpConfig(settingsFromPage(config.network1)));
     } catch (const std::logic_error&) {
         std::cout << "Failed to write " << kDhcpConfigPath
                   << ": no subnet for the camera interface address \""
@@ -110,6 +119,9 @@ bool apply_dhcp(NetworkConfig& config)
     } catch (const std::exception& e) {
         std::cout << "Failed to write " << kDhcpConfigPath << ": " << e.what() << std::endl;
     }
+    if (outcome != DhcpFileWrite::Written)
+        label_startiperror->set_text(outcome == DhcpFileWrite::Refused ? kSettingsRefused
+                                                                        : kSettingsNotSaved);
     return true;
 }
 
@@ -129,7 +141,8 @@ bool validateDhcpSettings()
     clearErrorLabels();
     const DhcpFieldCheck check = checkDhcpSettings(
         switch_dhcp->get_active(), entry_startip->get_text(), entry_endip->get_text(),
-        entry_primarydns->get_text(), entry_secondarydns->get_text());
+        entry_primarydns->get_text(), entry_secondarydns->get_text(), label_n1addr->get_text(),
+        cameraNetmask);
     Gtk::Label* label = errorLabelFor(check.field);
     if (!label)
         return true;

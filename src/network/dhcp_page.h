@@ -9,12 +9,14 @@ void init_networkConfig(NetworkConfig& config);
 // Reads the DHCP server's configuration file into the page, then greys out the DHCP inputs.
 void init_dhcp(NetworkConfig& config);
 
-// With the switch on, rewrites the configuration file from the page and returns true (also
-// when the write failed and the old file was kept); with the switch off returns false and
-// leaves the file alone. Never throws.
+// With the switch on, rewrites the configuration file from the page, checked by the DHCP
+// server itself when it is installed, and returns true (also when the write failed or the server
+// refused the file: the old file is kept and the pool's first error label says so); with the
+// switch off returns false and leaves the file alone. Never throws.
 bool apply_dhcp(NetworkConfig& config);
 
 void on_switch_dhcp_state_set();
 
-// True when the page may be left; otherwise shows the first error beside its field.
+// True when the page may be left; otherwise shows the first error beside its field. The pool
+// must lie in the camera interface's subnet (its netmask as init_networkConfig found it).
 bool validateDhcpSettings();

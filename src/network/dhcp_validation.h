@@ -10,7 +10,12 @@ struct DhcpFieldCheck {
     std::string message;        // what the error label beside the field shows
 };
 
-// Checks only the syntax of each field, in the page's order; with DHCP off nothing is checked.
+// Checks each field in the page's order; with DHCP off nothing is checked. Each pool bound must
+// be an address inside the camera interface's subnet: its address with its netmask, or with the
+// address's class mask (the subnet the file declares) when the netmask is no valid mask. With
+// no camera address (or one of no class, such as 0.0.0.0) only the syntax is checked.
 DhcpFieldCheck checkDhcpSettings(bool enabled, const std::string& startIp,
                                  const std::string& endIp, const std::string& primaryDns,
-                                 const std::string& secondaryDns);
+                                 const std::string& secondaryDns,
+                                 const std::string& cameraAddress = "",
+                                 const std::string& cameraNetmask = "");

@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <fstream>
 #include <iterator>
 #include <map>
@@ -262,6 +263,83 @@ TEST_F(ReplaceFileTest, MissingFolderFailsWithItsReason)
     EXPECT_TRUE(out.contains("Failed to write " + missing + ": No such file or directory"))
         << out.text();
     EXPECT_TRUE(entries().empty());
+}
+
+// Checkers that stand in for dhcpd: each is a script in the test's folder taking "-t -cf FILE".
+struct CheckedWriteCase {
+    const char* name;
+    const char* checker;  // the script's body; nullptr: no checker installed at that path
+    const char* text;
+    DhcpFileWrite outcome;
+    const char* trace;    // what the write must trace
+};
+
+void PrintTo(const CheckedWriteCase& c, std::ostream* os) { *os << c.name; }
+
+// The checker must see the temporary file itself, whole, before the rename.
+const char* const kWholeFileChecker =
+    "[ \"$1 $2\" = '-t -cf' ] && [ \"${3%.??????}\" = \"$(dirname \"$3\")/dhcpd.conf\" ] && "
+    "grep -qx 'new' \"$3\" && echo looks fine";
+
+const CheckedWriteCase kCheckedWrites[] = {
+    {"AcceptedFileReplacesTheOld", kWholeFileChecker, "new\n", DhcpFileWrite::Written,
+     "0] looks fine"},
+    {"RefusedFileLeavesTheOld", "echo 'line 1: semicolon expected.'; exit 1", "new\n",
+     DhcpFileWrite::Refused, "1] line 1: semicolon expected."},
+    {"CheckerKilledIsNoAcceptance", "kill -9 $$", "new\n", DhcpFileWrite::Refused, "137] "},
+    {"NoCheckerWritesAsBefore", nullptr, "not even a configuration\n", DhcpFileWrite::Written,
+     "not installed"},
+};
+
+class CheckedWriteTest : public ReplaceFileTest,
+                         public ::testing::WithParamInterface<CheckedWriteCase> {};
+
+TEST_P(CheckedWriteTest, OldFileReplacedOnlyWhenTheCheckerAccepts)
+{
+    const CheckedWriteCase& c = GetParam();
+    const std::string checker = folder + "/check";
+    if (c.checker) {
+        std::ofstream(checker) << "#!/bin/sh\n" << c.checker << "\n";
+        chmod(checker.c_str(), 0755);
+    }
+    std::ofstream(file) << "old\n";
+
+    StdoutCapture out;
+    EXPECT_EQ(replaceDhcpConfig(file, c.text, checker), c.outcome);
+    const bool written = c.outcome == DhcpFileWrite::Written;
+    EXPECT_EQ(read(), written ? c.text : "old\n");
+    EXPECT_NE(out.text().find(c.trace), std::string::npos) << out.text();
+    EXPECT_EQ(out.contains("Failed to write " + file + ": refused by " + checker), !written)
+        << out.text();
+    std::vector<std::string> left = entries();
+    std::sort(left.begin(), left.end());
+    const std::vector<std::string> expected =
+        c.checker ? std::vector<std::string>{"check", "dhcpd.conf"}
+                  : std::vector<std::string>{"dhcpd.conf"};
+    EXPECT_EQ(left, expected) << "temporary file left";
+}
+
+INSTANTIATE_TEST_SUITE_P(Checker, CheckedWriteTest, ::testing::ValuesIn(kCheckedWrites),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// The real dhcpd on the file as the page writes it: a pool outside the declared subnet.
+TEST_F(ReplaceFileTest, DhcpdRefusesAPoolOutsideTheDeclaredSubnet)
+{
+    if (access(kDhcpdChecker, X_OK) != 0)
+        GTEST_SKIP() << "no " << kDhcpdChecker;
+    DhcpSettings settings = workedExample();
+    settings.cameraNetmask = "255.255.0.0";
+    settings.startIp = "192.168.2.100";
+    settings.endIp = "192.168.2.200";
+    std::ofstream(file) << kWorkedExampleText;
+
+    StdoutCapture out;
+    EXPECT_EQ(replaceDhcpConfig(file, formatDhcpConfig(settings)), DhcpFileWrite::Refused);
+    EXPECT_EQ(read(), kWorkedExampleText);
+    EXPECT_NE(out.text().find("bad range, address 192.168.2.100 not in subnet"), std::string::npos)
+        << out.text();
+    EXPECT_EQ(replaceDhcpConfig(file, formatDhcpConfig(workedExample())), DhcpFileWrite::Written);
+    EXPECT_EQ(entries(), std::vector<std::string>{"dhcpd.conf"});
 }
 
 }  // namespace

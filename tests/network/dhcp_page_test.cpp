@@ -2,6 +2,7 @@
 // validation messages. Every test has a private, empty /etc/dhcp.
 #include <sys/mount.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <fstream>
 #include <iterator>
@@ -19,6 +20,8 @@ namespace {
 
 // An installer's file that the wizard must not lose.
 const char* const kOldText = "# hand-written\nsubnet 10.9.0.0 netmask 255.255.0.0 {\n}\n";
+const char* const kNotSaved = "The DHCP settings could not be saved";
+const char* const kInvalidIp = "Please enter a valid IP";
 
 interfaces_t record(bool valid, const std::string& address, const std::string& netmask = "")
 {
@@ -227,6 +230,7 @@ TEST_P(DhcpWriteTest, PageWrittenWholeKeepingTheModeAndAcceptedByDhcpd)
     EXPECT_EQ(st.st_mode & 07777, 0640u);
     const DhcpdVerdict verdict = dhcpdCheck(kDhcpdConf);
     EXPECT_EQ(verdict.status, 0) << verdict.output;
+    EXPECT_EQ(label_startiperror->get_text(), "");
 }
 
 INSTANTIATE_TEST_SUITE_P(Page, DhcpWriteTest, ::testing::ValuesIn(kWriteCases),
@@ -256,6 +260,7 @@ TEST_F(DhcpPageTest, CameraInterfaceWithoutAddressKeepsTheFileAndThrowsNothing)
     EXPECT_EQ(readFile(kDhcpdConf), kOldText);
     EXPECT_NE(out.text().find("Failed to write /etc/dhcp/dhcpd.conf: "), std::string::npos)
         << out.text();
+    EXPECT_EQ(label_startiperror->get_text(), kNotSaved);
 }
 
 struct RefusedWriteCase {
@@ -287,12 +292,64 @@ TEST_P(RefusedWriteTest, OldFileStaysWhole)
     EXPECT_TRUE(out.contains(std::string("Failed to write /etc/dhcp/dhcpd.conf: ") +
                              GetParam().reason))
         << out.text();
+    EXPECT_EQ(label_startiperror->get_text(), kNotSaved);
     remountPrivateEtcDhcp(0, "size=1m");
     EXPECT_EQ(std::system("test $(ls -A /etc/dhcp | wc -l) -eq 1"), 0) << "temporary file left";
 }
 
 INSTANTIATE_TEST_SUITE_P(Page, RefusedWriteTest, ::testing::ValuesIn(kRefusedWrites),
                          [](const auto& info) { return std::string(info.param.name); });
+
+// A camera interface wider than its address's class: the pool passes the page but lies outside
+// the subnet the file declares, so dhcpd refuses the file and the old one must keep serving.
+TEST_F(DhcpPageTest, FileDhcpdRefusesKeepsTheOldOneAndSaysSoBesideThePool)
+{
+    if (access("/usr/sbin/dhcpd", X_OK) != 0)
+        GTEST_SKIP() << "no /usr/sbin/dhcpd";
+    writeFile(kDhcpdConf, kOldText);
+    NetworkConfig wide = configWith(record(true, "192.168.1.1", "255.255.0.0"), record(false, ""));
+    init_networkConfig(wide);
+    fillWorkedExample();
+    entry_startip->set_text("192.168.2.100");
+    entry_endip->set_text("192.168.2.200");
+    ASSERT_TRUE(validateDhcpSettings());
+
+    StdoutCapture out;
+    EXPECT_TRUE(apply_dhcp(wide));  // the service then restarts with the old file
+    EXPECT_EQ(readFile(kDhcpdConf), kOldText);
+    EXPECT_EQ(label_startiperror->get_text(), "The DHCP server refused these settings");
+    EXPECT_TRUE(out.contains("Failed to write /etc/dhcp/dhcpd.conf: refused by /usr/sbin/dhcpd"))
+        << out.text();
+    EXPECT_NE(out.text().find("bad range, address 192.168.2.100 not in subnet"), std::string::npos)
+        << out.text();
+    EXPECT_EQ(std::system("test $(ls -A /etc/dhcp | wc -l) -eq 1"), 0) << "temporary file left";
+
+    // The next Next clears the line again.
+    EXPECT_TRUE(validateDhcpSettings());
+    EXPECT_EQ(label_startiperror->get_text(), "");
+}
+
+TEST_F(DhcpPageTest, PoolOutsideTheCameraSubnetIsRefusedBesideTheBound)
+{
+    init_networkConfig(camera);  // 192.168.1.1/24
+    fillWorkedExample();
+    struct Bound {
+        Gtk::Entry* entry;
+        Gtk::Label* label;
+    };
+    for (const Bound& bound : {Bound{entry_startip, label_startiperror},
+                               Bound{entry_endip, label_endiperror}}) {
+        const Glib::ustring kept = bound.entry->get_text();
+        bound.entry->set_text("192.168.2.150");
+        StdoutCapture out;
+        EXPECT_FALSE(validateDhcpSettings());
+        EXPECT_TRUE(out.contains("ip outside the camera subnet")) << out.text();
+        for (Gtk::Label* label : errorLabels())
+            EXPECT_EQ(label->get_text(), label == bound.label ? kInvalidIp : "");
+        bound.entry->set_text(kept);
+    }
+    EXPECT_TRUE(validateDhcpSettings());
+}
 
 TEST_F(DhcpPageTest, SwitchGreysInputsAndClearsErrorsOnlyWhenTurnedOff)
 {

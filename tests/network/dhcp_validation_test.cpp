@@ -13,10 +13,13 @@ struct ValidationCase {
     const char *start, *end, *primary, *secondary;
     Field field;
     const char *trace, *message;
+    const char* camera = "";   // the camera interface's address and netmask
+    const char* netmask = "";
 };
 
 const char* const kIp = "Please enter a valid IP";
 const char* const kDns = "Please enter a valid DNS or leave blank";
+const char* const kOutside = "ip outside the camera subnet";
 
 const ValidationCase kCases[] = {
     {"OffAcceptsAnything", false, "x", "y", "z", "w", Field::None, "", ""},
@@ -35,6 +38,25 @@ const ValidationCase kCases[] = {
      "invalid dns1", kDns},
     {"SecondaryInvalid", true, "192.168.1.100", "192.168.1.200", "8.8.8.8", "8.8.4.4 ",
      Field::SecondaryDns, "invalid dns2", kDns},
+    // The pool against the camera interface's subnet.
+    {"PoolInsideTheSubnet", true, "192.168.1.100", "192.168.1.200", "", "", Field::None, "", "",
+     "192.168.1.1", "255.255.255.0"},
+    {"StartInTheNeighbouringSubnet", true, "192.168.2.100", "192.168.1.200", "", "",
+     Field::StartIp, kOutside, kIp, "192.168.1.1", "255.255.255.0"},
+    {"EndInTheNeighbouringSubnet", true, "192.168.1.100", "192.168.2.200", "8.8", "", Field::EndIp,
+     kOutside, kIp, "192.168.1.1", "255.255.255.0"},
+    {"StartOutsideBeforeEndSyntax", true, "10.0.0.5", "192.168.1.", "", "", Field::StartIp,
+     kOutside, kIp, "192.168.1.1", "255.255.255.0"},
+    {"NarrowNetmask", true, "192.168.1.10", "192.168.1.200", "", "", Field::EndIp, kOutside, kIp,
+     "192.168.1.1", "255.255.255.128"},
+    {"WideNetmaskTakesTheNextBlock", true, "192.168.2.100", "192.168.3.200", "", "", Field::None,
+     "", "", "192.168.1.1", "255.255.0.0"},
+    {"NoValidNetmaskTakesTheClassMask", true, "10.200.0.1", "11.0.0.1", "", "", Field::EndIp,
+     kOutside, kIp, "10.1.2.3", "255.0.255.0"},
+    {"NoCameraAddressChecksOnlySyntax", true, "172.16.0.1", "10.0.0.1", "", "", Field::None, "", "",
+     "0.0.0.0", ""},
+    {"OffChecksNoSubnet", false, "10.0.0.1", "10.0.0.2", "", "", Field::None, "", "", "192.168.1.1",
+     "255.255.255.0"},
 };
 
 void PrintTo(const ValidationCase& c, std::ostream* os) { *os << c.name; }
@@ -45,7 +67,7 @@ TEST_P(ValidationTest, FirstFailingFieldInPageOrder)
 {
     const ValidationCase& c = GetParam();
     const DhcpFieldCheck check =
-        checkDhcpSettings(c.enabled, c.start, c.end, c.primary, c.secondary);
+        checkDhcpSettings(c.enabled, c.start, c.end, c.primary, c.secondary, c.camera, c.netmask);
     EXPECT_EQ(check.field, c.field);
     EXPECT_EQ(check.trace, c.trace);
     EXPECT_EQ(check.message, c.message);

@@ -6,6 +6,8 @@ packages=(
     # build
     build-essential cmake pkg-config libgtkmm-3.0-dev libcurl4-openssl-dev uuid-dev
     libglib2.0-dev-bin googletest libgtest-dev
+    # the sanitizer build's stack symbols and the window suite under memcheck
+    llvm valgrind
     # the fuzz targets: clang with libFuzzer and the sanitizer runtimes
     clang libclang-rt-14-dev
     # virtual display, session bus and accessibility tree

@@ -42,18 +42,28 @@ bool isNumber(const std::string& text)
     return !text.empty() && text.find_first_not_of("[0123456789]") == std::string::npos;
 }
 
-bool validateIpAddress(std::string address)
+// The whole text as a dotted address, host order. A NUL inside would end the text for inet_pton
+// while the octet readers read on past it, so such a text is no address.
+static bool parseAddress(const std::string& text, uint32_t& bits)
 {
     in_addr parsed{};
-    return inet_pton(AF_INET, address.c_str(), &parsed) == 1;
+    if (text.find('\0') != std::string::npos || inet_pton(AF_INET, text.c_str(), &parsed) != 1)
+        return false;
+    bits = ntohl(parsed.s_addr);
+    return true;
+}
+
+bool validateIpAddress(std::string address)
+{
+    uint32_t bits = 0;
+    return parseAddress(address, bits);
 }
 
 bool validateSubnetMask(std::string mask)
 {
-    in_addr parsed{};
-    if (inet_pton(AF_INET, mask.c_str(), &parsed) != 1)
+    uint32_t bits = 0;
+    if (!parseAddress(mask, bits))
         return false;
-    const uint32_t bits = ntohl(parsed.s_addr);
     // The host bits must be one run of ones from the bottom: adding 1 then leaves no bit in common.
     const uint32_t hostBits = ~bits;
     return bits != 0 && (hostBits & (hostBits + 1)) == 0;
@@ -166,10 +176,9 @@ std::string calculateDhcpNetmask(std::vector<int>& octets)
 
 std::string calculatePrefix(std::string mask)
 {
-    in_addr parsed{};
-    if (inet_pton(AF_INET, mask.c_str(), &parsed) != 1)
+    uint32_t bits = 0;
+    if (!parseAddress(mask, bits))
         return "";
-    const uint32_t bits = ntohl(parsed.s_addr);
     int ones = 0;
     while (ones < 32 && (bits & (0x80000000u >> ones)))
         ++ones;

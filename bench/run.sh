@@ -52,6 +52,8 @@ gsettings set org.gnome.desktop.interface toolkit-accessibility true
 /usr/libexec/at-spi-bus-launcher --launch-immediately >"$session/atspi.log" 2>&1 &
 pids+=($!)
 
+# Run by hand, it may well wait for a whole test suite's lab.
+export VELNOR_LAB_LOCK_WAIT="${VELNOR_LAB_LOCK_WAIT:-1800}"
 mkdir -p "$build/runs"
 workdir="$(mktemp -d "$build/runs/$(date +%Y%m%d-%H%M%S).XXXX")"
 "$lab" session --config "$root/bench/cameras16.json" -- \

@@ -24,11 +24,12 @@ class FirstFrameWatch:
     def __init__(self):
         self.connection = xdisplay.Display()
         self.connection.damage_query_version()
+        # python-xlib registers a copy of the event class, so damage events are told by their code.
+        self.damage_notify = self.connection.query_extension("DAMAGE").first_event + damage.DamageNotifyCode
         self.connection.screen().root.change_attributes(event_mask=X.SubstructureNotifyMask)
         self.connection.sync()
         self.watched = set()
-        self.mapped = {}  # window id -> when it was mapped
-        self.first_map = None
+        self.first_map = None  # (window id, when it was mapped)
         self.first_frame = None
 
     def close(self):
@@ -52,11 +53,9 @@ class FirstFrameWatch:
         if event.type == X.CreateNotify and (event.width, event.height) == WINDOW_SIZE:
             event.window.damage_create(damage.DamageReportNonEmpty)
             self.watched.add(event.window.id)
-        elif event.type == X.MapNotify and event.window.id in self.watched:
-            self.mapped[event.window.id] = now
-            if self.first_map is None:
-                self.first_map = (event.window.id, now)
-        elif getattr(event, "drawable", None) is not None and self.first_map is not None:
+        elif event.type == X.MapNotify and event.window.id in self.watched and self.first_map is None:
+            self.first_map = (event.window.id, now)
+        elif event.type == self.damage_notify and self.first_map is not None:
             if event.drawable.id == self.first_map[0] and self.first_frame is None:
                 self.first_frame = now
 

@@ -1,18 +1,19 @@
 # AddressSanitizer and UndefinedBehaviorSanitizer for every target of the build (for clang or gcc).
 # An undefined-behaviour report ends the program like an address error, so a test cannot pass
-# over one. Only a wrong dynamic type (vptr) is recoverable, because the runtime ignores its
-# suppression file for unrecoverable reports and tests/sanitizers/ubsan.supp needs one there;
-# with UBSAN_OPTIONS=halt_on_error=1 (tools/run-tests.sh) any vptr report not suppressed ends
-# the program too.
+# over one.
 option(VELNOR_SANITIZERS "Build every target with AddressSanitizer and UndefinedBehaviorSanitizer" OFF)
 
 set(VELNOR_SANITIZER_FLAGS
-  -fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=undefined
-  -fsanitize-recover=vptr)
+  -fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=undefined)
 
 if(VELNOR_SANITIZERS)
   add_compile_options(${VELNOR_SANITIZER_FLAGS})
   add_link_options(${VELNOR_SANITIZER_FLAGS})
+  # The runtime proves an object's vtable readable through a pipe of its own; a death test runs
+  # this file with every descriptor taken, so the check would call a sound exception corrupt.
+  # No suppression entry reaches a vtable the runtime could not read, hence no check here.
+  set_source_files_properties(${PROJECT_SOURCE_DIR}/src/utils/traced_command.cpp
+                              PROPERTIES COMPILE_OPTIONS -fno-sanitize=vptr)
 endif()
 
 # Takes the sanitizer flags off a target that is loaded into programs built without them (a

@@ -61,12 +61,14 @@ mkdir -p "$reports"
     # Whole stacks for every allocation: the toolkit's libraries have no frame pointers, and
     # a leak's suppression must see whether the program's code is on its stack.
     export ASAN_OPTIONS="$common:halt_on_error=1:detect_leaks=1:fast_unwind_on_malloc=0:check_initialization_order=1:strict_init_order=1:detect_stack_use_after_return=1:verify_asan_link_order=0"
-    export UBSAN_OPTIONS="$common:halt_on_error=1:print_stacktrace=1:report_error_type=1:suppressions=$root/tests/sanitizers/ubsan.supp"
+    export UBSAN_OPTIONS="$common:halt_on_error=1:print_stacktrace=1:report_error_type=1"
     export LSAN_OPTIONS="$common:suppressions=$root/tests/sanitizers/lsan.supp"
     # GLib's slice allocator would hide its blocks from the leak check; plain malloc shows them.
     export G_SLICE=always-malloc
     cd "$sanitize"
-    ctest --output-on-failure -j"$(nproc)"
+    # That death test's child leaves by exit() with every descriptor taken; the leak check at
+    # exit then waits for ever for a tracer it cannot start. It runs in the first folder.
+    ctest --output-on-failure -j"$(nproc)" -E '^ExecCommandDeathTest\.NoDescriptorForThePipe'
 ) || status=$?
 if [ -n "$(ls -A "$reports")" ]; then
     for report in "$reports"/*; do

@@ -11,11 +11,13 @@ constexpr const char* kInvalidIp = "Please enter a valid IP";
 constexpr const char* kInvalidDns = "Please enter a valid DNS or leave blank";
 
 constexpr const char* kOutsideSubnet = "ip outside the camera subnet";
+constexpr const char* kNoAddress = "0.0.0.0";
 
 // The camera interface's netmask, or the class mask of its address; empty when there is none.
 std::string subnetMask(const std::string& cameraAddress, const std::string& cameraNetmask)
 {
-    if (!Utils::validateIpAddress(cameraAddress))
+    // The page shows 0.0.0.0 when no camera interface was found: there is no subnet to hold to.
+    if (!Utils::validateIpAddress(cameraAddress) || cameraAddress == kNoAddress)
         return "";
     if (Utils::validateSubnetMask(cameraNetmask))
         return cameraNetmask;

@@ -6,6 +6,8 @@
 #include <spawn.h>
 #include <sys/wait.h>
 
+#include <unistd.h>
+
 #include <cstdlib>
 #include <string>
 
@@ -91,6 +93,14 @@ protected:
             kill(onboard, SIGTERM);
             waitpid(onboard, nullptr, 0);
         }
+        // A request to the keyboard while ours was going starts another through the bus's
+        // service file; that one is not our child.
+        const std::string owner = busQuery("--dest=org.freedesktop.DBus / "
+                                           "org.freedesktop.DBus.GetConnectionUnixProcessID "
+                                           "string:org.onboard.Onboard");
+        const auto at = owner.find("uint32 ");
+        if (at != std::string::npos)
+            kill(static_cast<pid_t>(std::stol(owner.substr(at + 7))), SIGTERM);
         run_until([] { return !onboardOnTheBus(); }, std::chrono::seconds(10));
     }
 
@@ -143,27 +153,21 @@ TEST_F(WithOnboard, FromOnePasswordFieldToTheNextHidesThenShows)
 
 using WithoutOnboard = KeyboardTest;
 
+// No keyboard to reach at all (on the test's bus a request would start Onboard through its
+// service file, as on a recorder): the field still works and the trace tells the failure.
 TEST_F(WithoutOnboard, TheFieldStillWorksAndTheTraceTellsTheStatus)
 {
-    ASSERT_FALSE(onboardOnTheBus());
-    // Nobody owns the name: the bus takes the request, which asks for no answer.
-    {
-        StdoutCapture out;
-        tap(entry_camPW);
-        entry_camPW->set_text("typed");
-        EXPECT_EQ(entry_camPW->get_text(), "typed");
-        EXPECT_EQ(out.finish(), kShown + "0] \n");
-    }
-    // No session bus at all: dbus-send fails and says so on its error stream, not in the trace.
     const std::string bus = std::getenv("DBUS_SESSION_BUS_ADDRESS") ? std::getenv("DBUS_SESSION_BUS_ADDRESS") : "";
     setenv("DBUS_SESSION_BUS_ADDRESS", "unix:path=/nonexistent/bus", 1);
     StdoutCapture out;
-    tap(entry_camID);
     tap(entry_camPW);
+    entry_camPW->set_text("typed");
+    tap(entry_camID);
     const std::string trace = out.finish();
     setenv("DBUS_SESSION_BUS_ADDRESS", bus.c_str(), 1);
-    EXPECT_EQ(trace, kHidden + "1] \n" + kShown + "1] \n");
-    EXPECT_TRUE(entry_camPW->has_focus());
+    EXPECT_EQ(trace, kShown + "1] \n" + kHidden + "1] \n");
+    EXPECT_EQ(entry_camPW->get_text(), "typed");
+    EXPECT_TRUE(entry_camID->has_focus());
 }
 
 }  // namespace

@@ -37,6 +37,7 @@ protected:
         GuiTest::SetUp();
         firstPage = finalPage = false;
         connect_handlers(nc);
+        init_networkConfig(nc);  // as start-up does: the page knows the camera interface
         init_label_menu();
         window_main->show();
         pump_events();

@@ -55,6 +55,8 @@ const ValidationCase kCases[] = {
      kOutside, kIp, "10.1.2.3", "255.0.255.0"},
     {"NoCameraAddressChecksOnlySyntax", true, "172.16.0.1", "10.0.0.1", "", "", Field::None, "", "",
      "0.0.0.0", ""},
+    {"NoCameraAddressEvenWithANetmask", true, "192.168.1.100", "192.168.1.200", "", "", Field::None,
+     "", "", "0.0.0.0", "255.255.255.0"},
     {"OffChecksNoSubnet", false, "10.0.0.1", "10.0.0.2", "", "", Field::None, "", "", "192.168.1.1",
      "255.255.255.0"},
 };

@@ -163,7 +163,10 @@ class HostileCameras(WizardDriver, LabTestCase):
         peak = peak_memory_kib(pid)
         print(f"VmHWM {baseline} kB before the scan, {peak} kB after", flush=True)
         self.assertLess(peak, PEAK_BOUND_KIB)
-        self.assertLess(peak - baseline, GROWTH_BOUND_KIB, f"VmHWM {baseline} kB before, {peak} kB after")
+        # An address-sanitizer build keeps freed memory aside and pads every allocation, so its
+        # growth says nothing about holding the large answer; the bound holds for the real program.
+        if "ASAN_OPTIONS" not in os.environ:
+            self.assertLess(peak - baseline, GROWTH_BOUND_KIB, f"VmHWM {baseline} kB before, {peak} kB after")
 
         # Without their faults the same cameras answer in full: their rows were the faults' doing.
         for camera in CAMERAS:

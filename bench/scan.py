@@ -9,7 +9,7 @@ import time
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, os.path.join(HERE, "../tests/lab/tests"))
-from labtest import camera_state, lab, log_size, read_log  # noqa: E402
+from labtest import camera_state, lab, log_size, read_log, wait_for as lab_wait_for  # noqa: E402
 
 TITLE = "Velnor Configuration Tool"
 POOL = ("192.168.1.100", "192.168.1.200")
@@ -24,14 +24,8 @@ CAMERAS_BACK_TIMEOUT_S = 90.0
 
 
 def wait_for(what, condition, timeout=STEP_TIMEOUT_S):
-    deadline = time.monotonic() + timeout
-    while True:
-        result = condition()
-        if result:
-            return result
-        if time.monotonic() > deadline:
-            raise RuntimeError(f"timed out waiting for {what}")
-        time.sleep(0.1)
+    """The lab's own polling, with the benchmark's longer default."""
+    return lab_wait_for(what, condition, deadline_s=timeout)
 
 
 class TraceReader:

@@ -22,35 +22,9 @@ if ! { cmake -S "$root" -B "$build/product" -DCMAKE_BUILD_TYPE=Release -DBUILD_T
     exit 1
 fi
 
-session="$(mktemp -d /tmp/velnor-bench.XXXXXX)"
-pids=()
-cleanup() {
-    for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
-    wait 2>/dev/null || true
-    rm -rf "$session"
-}
-trap cleanup EXIT
-
-display=150
-while [ -e "/tmp/.X11-unix/X$display" ] || [ -e "/tmp/.X$display-lock" ]; do display=$((display + 1)); done
-Xvfb ":$display" -screen 0 1280x800x24 -nolisten tcp >"$session/xvfb.log" 2>&1 &
-pids+=($!)
-export DISPLAY=":$display"
-
-# A path socket, not an abstract one: the programs run in the lab's network namespace and must
-# still reach the bus.
-dbus-daemon --session --nofork --address="unix:path=$session/bus" >"$session/dbus.log" 2>&1 &
-pids+=($!)
-export DBUS_SESSION_BUS_ADDRESS="unix:path=$session/bus"
-
-for _ in $(seq 100); do
-    [ -S "$session/bus" ] && [ -e "/tmp/.X11-unix/X$display" ] && break
-    sleep 0.1
-done
-# The accessibility bridge is on for both programs alike (and the scan is driven through it).
-gsettings set org.gnome.desktop.interface toolkit-accessibility true
-/usr/libexec/at-spi-bus-launcher --launch-immediately >"$session/atspi.log" 2>&1 &
-pids+=($!)
+# shellcheck source=../tools/display-session.sh
+source "$root/tools/display-session.sh"
+start_display_session 150
 
 # Run by hand, it may well wait for a whole test suite's lab.
 export VELNOR_LAB_LOCK_WAIT="${VELNOR_LAB_LOCK_WAIT:-1800}"

@@ -19,7 +19,7 @@ class Journey(WizardDriver, LabTestCase):
         remove_installation_stamp()
 
     def test_walk_all_pages_and_confirm_at_the_end(self):
-        began = datetime.datetime.now(datetime.timezone.utc).replace(microsecond=0)
+        started_at = datetime.datetime.now(datetime.timezone.utc).replace(microsecond=0)
         wizard, frame = self.start_wizard()
         self.click(frame.child(name="Next", roleName="push button"))
 
@@ -85,7 +85,7 @@ class Journey(WizardDriver, LabTestCase):
         self.assertTrue(stamp.endswith("\n") and stamp.count("\n") == 1, repr(stamp))
         written = datetime.datetime.fromisoformat(stamp.strip())
         self.assertIsNotNone(written.tzinfo, stamp)
-        self.assertTrue(began <= written <= datetime.datetime.now(datetime.timezone.utc), stamp)
+        self.assertTrue(started_at <= written <= datetime.datetime.now(datetime.timezone.utc), stamp)
         self.assertIn("Installation completed: /var/lib/velnor-config-tool/completed",
                       open(self.trace.name).read())
 

@@ -1,6 +1,7 @@
-# The recorder's Debian package: the wizard with its menu entry, its start with the session,
-# icon, AppStream metadata, manual page and Debian documents. `cpack` in the build folder
-# writes velnor-config-tool_VERSION_ARCH.deb; `cmake --install` installs the same files.
+# The recorder's Debian package: the wizard with its menu entry, its start with the session
+# until the installation is completed, icon, AppStream metadata, manual page and Debian
+# documents. `cpack` in the build folder writes velnor-config-tool_VERSION_ARCH.deb;
+# `cmake --install` installs the same files.
 
 set(VELNOR_PACKAGING_DIR ${PROJECT_SOURCE_DIR}/packaging)
 set(VELNOR_APP_ID com.velnor.ConfigurationTool)
@@ -24,8 +25,9 @@ set(CPACK_DEBIAN_PACKAGE_HOMEPAGE https://velnor.example/)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS dbus-bin)
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "isc-dhcp-server, onboard")
-# The autostart entry lives in /etc: an administrator's change to it survives upgrades.
-set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA ${VELNOR_PACKAGING_DIR}/conffiles)
+# The autostart entry lives in /etc: an administrator's change to it survives upgrades. A purge
+# also removes the stamp of the completed installation (postrm).
+set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA ${VELNOR_PACKAGING_DIR}/conffiles ${VELNOR_PACKAGING_DIR}/postrm)
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 
 # Debian wants manual pages and changelogs compressed, without a time stamp in the gzip header.
@@ -41,6 +43,8 @@ add_custom_command(
 add_custom_target(velnor_package_documents ALL DEPENDS ${VELNOR_MAN_PAGE} ${VELNOR_CHANGELOG}.gz)
 
 install(FILES ${VELNOR_PACKAGING_DIR}/${VELNOR_APP_ID}.desktop DESTINATION share/applications)
+# What the autostart entry runs: the wizard, until the installation has been completed.
+install(PROGRAMS ${VELNOR_PACKAGING_DIR}/autostart DESTINATION libexec/velnor-config-tool)
 # Absolute: the session reads autostart entries from /etc/xdg whatever the prefix.
 install(FILES ${VELNOR_PACKAGING_DIR}/autostart.desktop
         DESTINATION /etc/xdg/autostart RENAME ${VELNOR_APP_ID}.desktop)

@@ -1,8 +1,10 @@
 #include "app/navigation.h"
 
+#include <ctime>
 #include <iostream>
 
 #include "app/camera_page_entry.h"
+#include "app/installation_stamp.h"
 #include "app/process_objects.h"
 #include "app/widgets.h"
 #include "network/dhcp_page.h"
@@ -70,6 +72,10 @@ void on_button_apply_yes_clicked(NetworkConfig& nc)
 {
     dialog_apply->hide();
     if (finalPage) {
+        // The installation is done: from now on the session's autostart leaves the wizard to
+        // the menu. A stamp that cannot be written is traced and changes nothing else.
+        if (writeInstallationStamp(kInstallationStamp, std::time(nullptr)))
+            std::cout << "Installation completed: " << kInstallationStamp << std::endl;
         // With no window left the application ends.
         window_main->hide();
         return;

@@ -1,19 +1,25 @@
 #!/usr/bin/python3
 """The installer's walk through the wizard, driven through the accessibility tree, with the
 wizard running as the recorder's program in the camera lab."""
+import datetime
 import os
 import time
 import unittest
 
 from wizard_driver import BUILD_DIR, TITLE, WizardDriver, close_request, wait_for, window_screenshot
-from labtest import LabTestCase, log_size, read_log  # noqa: E402  (on the path the driver sets)
+from labtest import LabTestCase, installation_stamp, log_size, read_log, remove_installation_stamp  # noqa: E402
+# (labtest is on the path the driver sets)
 
 
 class Journey(WizardDriver, LabTestCase):
     COUNT = 4
     MACS = [f"02:56:4C:00:00:0{n}" for n in range(1, 5)]
 
+    def setUp(self):
+        remove_installation_stamp()
+
     def test_walk_all_pages_and_confirm_at_the_end(self):
+        started_at = datetime.datetime.now(datetime.timezone.utc).replace(microsecond=0)
         wizard, frame = self.start_wizard()
         self.click(frame.child(name="Next", roleName="push button"))
 
@@ -66,10 +72,22 @@ class Journey(WizardDriver, LabTestCase):
         wait_for(lambda: self.showing_label(frame, "The configuration is now completed."),
                  what="the final page")
 
-        # Confirming on the final page ends the program normally.
+        # Only the end of the installation is recorded, not reaching its last page.
+        self.assertIsNone(installation_stamp())
+
+        # Confirming on the final page ends the program normally and records the installation's
+        # end, so that the session no longer starts the wizard.
         self.click(frame.child(name="Next", roleName="push button"))
         self.answer(frame, "Yes")
         self.assertEqual(wizard.wait(timeout=60), 0)
+        stamp = installation_stamp()
+        self.assertIsNotNone(stamp, "no stamp after the final page's confirmation")
+        self.assertTrue(stamp.endswith("\n") and stamp.count("\n") == 1, repr(stamp))
+        written = datetime.datetime.fromisoformat(stamp.strip())
+        self.assertIsNotNone(written.tzinfo, stamp)
+        self.assertTrue(started_at <= written <= datetime.datetime.now(datetime.timezone.utc), stamp)
+        self.assertIn("Installation completed: /var/lib/velnor-config-tool/completed",
+                      open(self.trace.name).read())
 
     def test_close_request_asks_first(self):
         wizard, frame = self.start_wizard()
@@ -82,6 +100,27 @@ class Journey(WizardDriver, LabTestCase):
         close_request(TITLE)
         self.answer(frame, "Yes")
         self.assertEqual(wizard.wait(timeout=60), 0)
+        self.assertIsNone(installation_stamp())
+
+    def test_quit_on_the_final_page_records_no_installation(self):
+        wizard, frame = self.start_wizard()
+        self.click(frame.child(name="Next", roleName="push button"))
+        wait_for(lambda: self.showing_label(frame, "Network 1 (Camera):"), what="the network page")
+        # DHCP stays off; the scan's countdown is cancelled: the final page is reached at once.
+        self.click(frame.child(name="Next", roleName="push button"))
+        self.answer(frame, "Yes")
+        self.answer(frame, "Cancel")
+        wait_for(lambda: frame.findChild(lambda n: n.name == "Rescan" and n.showing, retry=False,
+                                         requireResult=False), what="the camera page")
+        self.click(frame.child(name="Next", roleName="push button"))
+        self.answer(frame, "Yes")
+        wait_for(lambda: self.showing_label(frame, "The configuration is now completed."),
+                 what="the final page")
+
+        close_request(TITLE)
+        self.answer(frame, "Yes")
+        self.assertEqual(wizard.wait(timeout=60), 0)
+        self.assertIsNone(installation_stamp(), "the quit dialog recorded a finished installation")
 
 
 if __name__ == "__main__":

@@ -1,6 +1,7 @@
 #!/usr/bin/python3
-"""Builds the recorder's Debian package, validates it, installs it with apt-get on this machine
-and starts the installed wizard once on the test's X display.
+"""Builds the recorder's Debian package, validates it, installs it with apt-get on this machine,
+runs its autostart script and its postrm against the stamp of a completed installation (in a
+/var/lib of their own) and starts the installed wizard once on the test's X display.
 
 Run by ctest from the build folder, as root. The package is purged again at the end unless it
 was installed before the test (then the freshly built one stays installed): an autostart entry
@@ -16,6 +17,8 @@ import time
 
 from Xlib import X, display as xdisplay
 
+from autostart_test import STATE_FOLDER, check_autostart, in_private_var_lib
+
 BUILD_DIR = os.environ.get("VELNOR_BUILD_DIR", os.getcwd())
 PACKAGE = "velnor-config-tool"
 WIZARD = "/usr/bin/velnor-config-tool"
@@ -23,13 +26,18 @@ TITLE = "Velnor Configuration Tool"
 MAIN_WINDOW_WIDTH = 1024
 APP_ID = "com.velnor.ConfigurationTool"
 AUTOSTART = f"/etc/xdg/autostart/{APP_ID}.desktop"
+MENU_ENTRY = f"/usr/share/applications/{APP_ID}.desktop"
+# What the autostart entry runs: the wizard, until the installation has been completed.
+AUTOSTART_SCRIPT = "/usr/libexec/velnor-config-tool/autostart"
+POSTRM = f"/var/lib/dpkg/info/{PACKAGE}.postrm"
 SKIPPED = 77
 
 # Every file the package and an install into a DESTDIR (prefix /usr) must hold.
 EXPECTED_FILES = sorted([
     WIZARD,
-    f"/usr/share/applications/{APP_ID}.desktop",
+    MENU_ENTRY,
     AUTOSTART,
+    AUTOSTART_SCRIPT,
     "/usr/share/icons/hicolor/16x16/apps/velnor-config-tool.png",
     f"/usr/share/metainfo/{APP_ID}.metainfo.xml",
     "/usr/share/man/man1/velnor-config-tool.1.gz",
@@ -107,6 +115,14 @@ def check_contents(deb, unpacked):
         with open(os.path.join(control, "conffiles")) as conffiles:
             if conffiles.read().split() != [AUTOSTART]:
                 raise Failure("the autostart entry is not the one conffile")
+        if not os.access(os.path.join(control, "postrm"), os.X_OK):
+            raise Failure("no executable postrm: a purge would leave the wizard's stamp")
+    # The session starts the script, the menu the wizard itself.
+    for entry, command in ((AUTOSTART, AUTOSTART_SCRIPT), (MENU_ENTRY, "velnor-config-tool")):
+        with open(unpacked + entry) as desktop:
+            execs = [line.strip() for line in desktop if line.startswith("Exec=")]
+        if execs != [f"Exec={command}"]:
+            raise Failure(f"{entry} runs {execs}, expected Exec={command}")
 
 
 def check_install_into_destdir():
@@ -120,8 +136,7 @@ def check_install_into_destdir():
 
 def validate(deb, unpacked):
     step("desktop-file-validate")
-    run(["desktop-file-validate", unpacked + f"/usr/share/applications/{APP_ID}.desktop",
-         unpacked + AUTOSTART])
+    run(["desktop-file-validate", unpacked + MENU_ENTRY, unpacked + AUTOSTART])
     step("appstreamcli validate")
     run(["appstreamcli", "validate", "--no-net", unpacked + f"/usr/share/metainfo/{APP_ID}.metainfo.xml"])
     step("lintian")
@@ -158,10 +173,39 @@ def install(deb):
         raise Failure(f"not installed: {absent}")
 
 
+def check_installed_autostart():
+    step(f"{AUTOSTART_SCRIPT} with and without the stamp")
+    failures = check_autostart(AUTOSTART_SCRIPT)
+    if failures:
+        raise Failure("; ".join(failures))
+
+
+def check_postrm():
+    """The installed postrm, run as dpkg runs it, with a /var/lib of its own: only a purge takes
+    the wizard's folder with its stamp away."""
+    step("postrm with the stamp")
+    with tempfile.TemporaryDirectory() as copy:
+        # The script lies under /var/lib, which the private tmpfs covers.
+        postrm = os.path.join(copy, "postrm")
+        with open(POSTRM, "rb") as source, open(postrm, "wb") as target:
+            target.write(source.read())
+        os.chmod(postrm, 0o755)
+        stamped = f"mkdir -p {STATE_FOLDER} && date -Iseconds > {STATE_FOLDER}/completed"
+        for argument, kept in (("remove", True), ("upgrade", True), ("purge", False)):
+            result = in_private_var_lib(
+                stamped, ["sh", "-c", f'"$0" {argument} && if [ -e {STATE_FOLDER} ]; then echo kept; fi', postrm])
+            if result.returncode != 0:
+                raise Failure(f"postrm {argument} exited {result.returncode}: {result.stderr}")
+            if (result.stdout == "kept\n") != kept:
+                raise Failure(f"postrm {argument} {'removed' if kept else 'left'} {STATE_FOLDER}")
+
+
 def purge():
     step("apt-get purge")
     run(["apt-get", *APT_OPTIONS, "purge", "-y", "-q", PACKAGE],
         env=dict(os.environ, DEBIAN_FRONTEND="noninteractive"), timeout=APT_LOCK_TIMEOUT + 300)
+    if os.path.exists(STATE_FOLDER):
+        raise Failure(f"{STATE_FOLDER} left after the purge")
 
 
 def main_window_of(connection, pid):
@@ -231,6 +275,8 @@ def main():
     was_installed = installed_version() is not None
     try:
         install(deb)
+        check_installed_autostart()
+        check_postrm()
         start_installed_wizard()
     finally:
         if not was_installed and installed_version() is not None:

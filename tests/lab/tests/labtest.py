@@ -98,6 +98,28 @@ def read_log(relative, since=0):
         return ""
 
 
+def state_folder():
+    """The lab's folder that is /var/lib/velnor-config-tool for `lab run`."""
+    return os.path.join(LAB_DIR, "var-lib-velnor-config-tool")
+
+
+def installation_stamp():
+    """The text of the completed installation's stamp the program wrote under `lab run`, or None."""
+    try:
+        with open(os.path.join(state_folder(), "completed"), encoding="utf-8") as f:
+            return f.read()
+    except FileNotFoundError:
+        return None
+
+
+def remove_installation_stamp():
+    """As an administrator does to have the wizard start with the session again."""
+    try:
+        os.unlink(os.path.join(state_folder(), "completed"))
+    except FileNotFoundError:
+        pass
+
+
 def camera_settings(name):
     """What a request may change on a camera: accounts, addressing, DNS."""
     state = camera_state(name)

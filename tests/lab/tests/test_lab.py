@@ -7,7 +7,7 @@ import subprocess
 import unittest
 
 from labtest import LAB, LAB_DIR, LabTestCase, hold_lab, hold_lab_for_module, camera_state, curl, \
-    discover, lab, live_address, log_size, read_log, wait_for
+    discover, lab, live_address, log_size, read_log, state_folder, wait_for
 
 # The file as the wizard writes it, with a pool other than the lab's first one, so
 # that a lease from it proves the restarted dhcpd serves this file.
@@ -95,6 +95,21 @@ class LabEndToEndTest(LabTestCase):
         kept = subprocess.run([LAB, "run", "sh", "-c", 'printf %s "$LAB_PROBE"'], env=env,
                               capture_output=True, text=True)
         self.assertEqual(kept.stdout, "kept")
+
+    def test_run_keeps_the_programs_state_in_the_lab_and_the_hosts_var_lib_untouched(self):
+        probe = f"velnor-lab-probe-{os.getpid()}"
+        out = lab("run", "sh", "-c", f"echo stamp > /var/lib/velnor-config-tool/{probe}"
+                  f" && echo elsewhere > /var/lib/{probe} && cat /var/lib/{probe}", check=False)
+        self.addCleanup(lambda: os.path.exists(os.path.join(state_folder(), probe))
+                        and os.unlink(os.path.join(state_folder(), probe)))
+        self.assertEqual((out.returncode, out.stdout), (0, "elsewhere\n"), out.stderr)
+        with open(os.path.join(state_folder(), probe), encoding="utf-8") as f:
+            self.assertEqual(f.read(), "stamp\n")
+        self.assertFalse(os.path.exists(f"/var/lib/{probe}"))
+        self.assertFalse(os.path.exists(f"/var/lib/velnor-config-tool/{probe}"))
+        # What one run wrote elsewhere in /var/lib is gone for the next.
+        again = lab("run", "sh", "-c", f"test -e /var/lib/{probe}", check=False)
+        self.assertEqual(again.returncode, 1)
 
     def test_service_commands_have_real_exit_statuses(self):
         since = log_size("systemctl.log")

@@ -187,13 +187,13 @@ void PrintTo(const WriteCase& c, std::ostream* os) { *os << c.name; }
 const WriteCase kWriteCases[] = {
     {"WorkedExample", [](NetworkConfig&) {}, {}},
     {"OneDnsServer", [](NetworkConfig&) { entry_secondarydns->set_text(""); },
-     {{10, "  option domain-name-servers 8.8.8.8;"}}},
+     {{11, "  option domain-name-servers 8.8.8.8;"}}},
     {"NoDnsServer",
      [](NetworkConfig&) {
          entry_primarydns->set_text("");
          entry_secondarydns->set_text("");
      },
-     {{10, "  option domain-name-servers 0.0.0.0;"}}},
+     {{11, "  option domain-name-servers 0.0.0.0;"}}},
     {"ClassACameraNetwork",
      [](NetworkConfig& config) {
          config.network1.address = "10.1.2.3";
@@ -202,9 +202,9 @@ const WriteCase kWriteCases[] = {
          entry_startip->set_text("10.1.2.100");
          entry_endip->set_text("10.1.2.200");
      },
-     {{7, "subnet 10.0.0.0 netmask 255.0.0.0 {"},
-      {8, "  range 10.1.2.100 10.1.2.200;"},
-      {9, "  option subnet-mask 255.255.0.0;"}}},
+     {{8, "subnet 10.0.0.0 netmask 255.0.0.0 {"},
+      {9, "  range 10.1.2.100 10.1.2.200;"},
+      {10, "  option subnet-mask 255.255.0.0;"}}},
 };
 
 class DhcpWriteTest : public DhcpPageTest, public ::testing::WithParamInterface<WriteCase> {};

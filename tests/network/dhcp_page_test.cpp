@@ -43,15 +43,32 @@ NetworkConfig configWith(const interfaces_t& camera, const interfaces_t& corpora
     return config;
 }
 
-std::string readFile(const char* path)
+const char* const kPreviousConf = "/etc/dhcp/dhcpd.conf.previous";
+const char* const kRefused = "The DHCP server refused these settings";
+// An administrator's user and group, not root's.
+constexpr uid_t kOtherUser = 1234;
+constexpr gid_t kOtherGroup = 5678;
+
+std::string readFile(const std::string& path)
 {
     std::ifstream in(path);
     return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
-void writeFile(const char* path, const std::string& text)
+void writeFile(const std::string& path, const std::string& text)
 {
     std::ofstream(path) << text;
+}
+
+// Owner, group and mode as one text; "missing" when there is no such file.
+std::string ownerOf(const std::string& path)
+{
+    struct stat st {};
+    if (lstat(path.c_str(), &st) != 0)
+        return "missing";
+    std::ostringstream text;
+    text << st.st_uid << ":" << st.st_gid << " " << std::oct << (st.st_mode & 07777);
+    return text.str();
 }
 
 std::vector<Gtk::Widget*> dhcpInputs()
@@ -138,6 +155,13 @@ const ReadCase kReadCases[] = {
      "  option domain-name-servers 9.9.9.9;\n",
      80, 240, "9.9.9.9", ""},
     {"NothingTheReaderKnows", kOldText, 0, 0, "", ""},
+    // Before every client joined the limited class the file had no membership line.
+    {"WrittenBeforeClientsJoinedTheClass",
+     "class \"limited-1\" {\n  lease limit 80;\n}\nINTERFACESv4=\"eth1\";\n"
+     "default-lease-time 864000;\nmax-lease-time 864000;\n"
+     "subnet 192.168.1.0 netmask 255.255.255.0 {\n  range 192.168.1.100 192.168.1.200;\n"
+     "  option subnet-mask 255.255.255.0;\n  option domain-name-servers 9.9.9.9, 1.1.1.1;\n}\n",
+     80, 240, "9.9.9.9", "1.1.1.1"},
     {"LaterLinesWin", "default-lease-time 864000;\n  # default-lease-time 600;\n", 0, 120, "", ""},
 };
 
@@ -209,9 +233,10 @@ const WriteCase kWriteCases[] = {
 
 class DhcpWriteTest : public DhcpPageTest, public ::testing::WithParamInterface<WriteCase> {};
 
-TEST_P(DhcpWriteTest, PageWrittenWholeKeepingTheModeAndAcceptedByDhcpd)
+TEST_P(DhcpWriteTest, PageWrittenWholeKeepingOwnerAndModeAndTheOldTextAndAcceptedByDhcpd)
 {
     writeFile(kDhcpdConf, kOldText);
+    ASSERT_EQ(chown(kDhcpdConf, kOtherUser, kOtherGroup), 0);
     chmod(kDhcpdConf, 0640);
     fillWorkedExample();
     GetParam().change(camera);
@@ -225,9 +250,9 @@ TEST_P(DhcpWriteTest, PageWrittenWholeKeepingTheModeAndAcceptedByDhcpd)
     for (const std::string& line : expected)
         expectedText += line + "\n";
     EXPECT_EQ(readFile(kDhcpdConf), expectedText);
-    struct stat st {};
-    ASSERT_EQ(stat(kDhcpdConf, &st), 0);
-    EXPECT_EQ(st.st_mode & 07777, 0640u);
+    EXPECT_EQ(ownerOf(kDhcpdConf), "1234:5678 640");
+    EXPECT_EQ(readFile(kPreviousConf), kOldText);
+    EXPECT_EQ(ownerOf(kPreviousConf), "1234:5678 640");
     const DhcpdVerdict verdict = dhcpdCheck(kDhcpdConf);
     EXPECT_EQ(verdict.status, 0) << verdict.output;
     EXPECT_EQ(label_startiperror->get_text(), "");
@@ -317,7 +342,7 @@ TEST_F(DhcpPageTest, FileDhcpdRefusesKeepsTheOldOneAndSaysSoBesideThePool)
     StdoutCapture out;
     EXPECT_TRUE(apply_dhcp(wide));  // the service then restarts with the old file
     EXPECT_EQ(readFile(kDhcpdConf), kOldText);
-    EXPECT_EQ(label_startiperror->get_text(), "The DHCP server refused these settings");
+    EXPECT_EQ(label_startiperror->get_text(), kRefused);
     EXPECT_TRUE(out.contains("Failed to write /etc/dhcp/dhcpd.conf: refused by /usr/sbin/dhcpd"))
         << out.text();
     EXPECT_NE(out.text().find("bad range, address 192.168.2.100 not in subnet"), std::string::npos)
@@ -328,6 +353,72 @@ TEST_F(DhcpPageTest, FileDhcpdRefusesKeepsTheOldOneAndSaysSoBesideThePool)
     EXPECT_TRUE(validateDhcpSettings());
     EXPECT_EQ(label_startiperror->get_text(), "");
 }
+
+// The recorder's file as a link into a folder of its own: the link stays, its target is
+// replaced with its owner and mode, and the old text is kept beside the link.
+TEST_F(DhcpPageTest, SymlinkedFileKeepsItsLinkAndTheTargetTakesTheNewText)
+{
+    const std::string target = std::string(kEtcDhcp) + "/nvr/dhcpd.conf";
+    ASSERT_EQ(mkdir((std::string(kEtcDhcp) + "/nvr").c_str(), 0750), 0);
+    writeFile(target, kOldText);
+    ASSERT_EQ(chown(target.c_str(), kOtherUser, kOtherGroup), 0);
+    chmod(target.c_str(), 0640);
+    ASSERT_EQ(symlink("nvr/dhcpd.conf", kDhcpdConf), 0);
+    fillWorkedExample();
+
+    StdoutCapture out;
+    EXPECT_TRUE(apply_dhcp(camera));
+    char link[64] = {};
+    ASSERT_GT(readlink(kDhcpdConf, link, sizeof link - 1), 0) << "the link was replaced";
+    EXPECT_STREQ(link, "nvr/dhcpd.conf");
+    EXPECT_EQ(readFile(target), kWorkedExampleText);
+    EXPECT_EQ(ownerOf(target), "1234:5678 640");
+    EXPECT_EQ(readFile(kPreviousConf), kOldText);
+    EXPECT_EQ(ownerOf(kPreviousConf), "1234:5678 640");
+    EXPECT_TRUE(out.contains("Kept the previous /etc/dhcp/dhcpd.conf as " +
+                             std::string(kPreviousConf)))
+        << out.text();
+    EXPECT_EQ(label_startiperror->get_text(), "");
+}
+
+struct KilledCheckerCase {
+    const char* name;
+    const char* checker;  // the stand-in's body, run as "dhcpd -t -cf FILE"
+    const char* status;
+};
+
+void PrintTo(const KilledCheckerCase& c, std::ostream* os) { *os << c.name; }
+
+const KilledCheckerCase kKilledCheckers[] = {
+    {"CheckerKilled", "kill -KILL $$", "[137] "},
+    {"CheckerTerminated", "kill -TERM $$", "[143] "},
+    // The shell the check runs in is ended before it can pass on any status.
+    {"ShellAroundTheCheckerKilled", "[ \"$(cat /proc/$PPID/comm)\" = sh ] && kill -KILL $PPID; exit 0",
+     "[137] "},
+};
+
+class KilledCheckerTest : public DhcpPageTest,
+                          public ::testing::WithParamInterface<KilledCheckerCase> {};
+
+TEST_P(KilledCheckerTest, OldFileStaysAndThePageSaysRefused)
+{
+    writeFile(kDhcpdConf, kOldText);
+    fillWorkedExample();
+    const ScriptOver checker("/usr/sbin/dhcpd", GetParam().checker);
+
+    StdoutCapture out;
+    EXPECT_TRUE(apply_dhcp(camera));  // the service then restarts with the old file
+    EXPECT_EQ(readFile(kDhcpdConf), kOldText);
+    EXPECT_EQ(label_startiperror->get_text(), kRefused);
+    EXPECT_NE(out.text().find(GetParam().status), std::string::npos) << out.text();
+    EXPECT_TRUE(out.contains("Failed to write /etc/dhcp/dhcpd.conf: refused by /usr/sbin/dhcpd"))
+        << out.text();
+    EXPECT_EQ(std::system("test $(ls -A /etc/dhcp | wc -l) -eq 1"), 0)
+        << "temporary file or copy left";
+}
+
+INSTANTIATE_TEST_SUITE_P(Page, KilledCheckerTest, ::testing::ValuesIn(kKilledCheckers),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(DhcpPageTest, PoolOutsideTheCameraSubnetIsRefusedBesideTheBound)
 {

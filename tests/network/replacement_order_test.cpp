@@ -195,8 +195,9 @@ TEST_P(ReplacementOrderTest, PathChangesOnlyByOneRenameOfAWholeCheckedFile)
     const std::string checker = folder + "/check";
     mkdir(folderOf(target).c_str(), 0755);
     std::ofstream(target) << kOldText;
-    if (GetParam().link)
+    if (GetParam().link) {
         ASSERT_EQ(symlink(GetParam().target, path.c_str()), 0);
+    }
     std::ofstream(checker) << "#!/bin/sh\ngrep -q \"the wizard's text\" \"$3\"\n";
     chmod(checker.c_str(), 0755);
 
@@ -204,7 +205,8 @@ TEST_P(ReplacementOrderTest, PathChangesOnlyByOneRenameOfAWholeCheckedFile)
     ASSERT_GT(readlink("/proc/self/exe", self, sizeof self - 1), 0);
     const std::string log = folder + "/trace.log";
     // The leak check of a sanitizer build cannot run under a tracer; this run checks no memory.
-    const std::string command = std::string("ASAN_OPTIONS=detect_leaks=0 ") + kPathVariable + "='" + path +
+    const std::string command = std::string("ASAN_OPTIONS=\"${ASAN_OPTIONS:+$ASAN_OPTIONS:}detect_leaks=0\" ") +
+                                kPathVariable + "='" + path +
                                 "' " + kCheckerVariable + "='" + checker + "' " + kStrace +
                                 " -f -qq -y -s 256 -e trace=" + kTracedCalls + " -o '" + log + "' '" +
                                 self + "' --gtest_also_run_disabled_tests "

@@ -13,6 +13,7 @@
 #include "support/stdout_capture.h"
 #include "dhcp_file_text.h"
 #include "dhcpd_check.h"
+#include "file_owner.h"
 #include "network/dhcp_config_file.h"
 
 namespace {
@@ -241,17 +242,6 @@ protected:
         struct stat st {};
         stat(path.c_str(), &st);
         return st.st_mode & 07777;
-    }
-
-    // Owner, group and mode as one text, to compare in one line.
-    static std::string ownerOf(const std::string& path)
-    {
-        struct stat st {};
-        if (lstat(path.c_str(), &st) != 0)
-            return "missing";
-        std::ostringstream text;
-        text << st.st_uid << ":" << st.st_gid << " " << std::oct << (st.st_mode & 07777);
-        return text.str();
     }
 
     std::string previous() const { return file + ".previous"; }

@@ -13,6 +13,7 @@
 #include "support/stdout_capture.h"
 #include "dhcp_file_text.h"
 #include "dhcpd_check.h"
+#include "file_owner.h"
 #include "network/dhcp_page.h"
 #include "private_etc_dhcp.h"
 
@@ -60,16 +61,6 @@ void writeFile(const std::string& path, const std::string& text)
     std::ofstream(path) << text;
 }
 
-// Owner, group and mode as one text; "missing" when there is no such file.
-std::string ownerOf(const std::string& path)
-{
-    struct stat st {};
-    if (lstat(path.c_str(), &st) != 0)
-        return "missing";
-    std::ostringstream text;
-    text << st.st_uid << ":" << st.st_gid << " " << std::oct << (st.st_mode & 07777);
-    return text.str();
-}
 
 std::vector<Gtk::Widget*> dhcpInputs()
 {

@@ -1,6 +1,6 @@
 // A crash at any step of replacing the DHCP server's file leaves the whole old file or the whole
 // new one at its path. Proven on the system calls themselves: the test runs one replacement of
-// its own program under strace and checks that the file's path changes only by one rename of a
+// a small program under strace and checks that the file's path changes only by one rename of a
 // complete, synced file, after the check saw that file and after the old text was kept whole.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -16,15 +16,13 @@
 #include <string>
 #include <vector>
 
-#include "network/dhcp_config_file.h"
 #include "utils/command.h"
 
 namespace {
 
 constexpr const char* kStrace = "/usr/bin/strace";
-// What the traced run replaces, with what and checked by whom; set by the tracing test.
-constexpr const char* kPathVariable = "VELNOR_TRACED_REPLACE_PATH";
-constexpr const char* kCheckerVariable = "VELNOR_TRACED_REPLACE_CHECKER";
+// A program that does the one replacement and nothing else (its path comes from the build).
+constexpr const char* kReplacer = DHCP_FILE_REPLACER;
 const std::string kOldText = "old text that an administrator wrote\n";
 const std::string kNewText = std::string(20000, '#') + "\nthe wizard's text\n";
 constexpr const char* kTracedCalls =
@@ -201,16 +199,14 @@ TEST_P(ReplacementOrderTest, PathChangesOnlyByOneRenameOfAWholeCheckedFile)
     std::ofstream(checker) << "#!/bin/sh\ngrep -q \"the wizard's text\" \"$3\"\n";
     chmod(checker.c_str(), 0755);
 
-    char self[4096] = {};
-    ASSERT_GT(readlink("/proc/self/exe", self, sizeof self - 1), 0);
     const std::string log = folder + "/trace.log";
+    const std::string textFile = folder + "/new-text";
+    std::ofstream(textFile) << kNewText;
     // The leak check of a sanitizer build cannot run under a tracer; this run checks no memory.
     const std::string command = std::string("ASAN_OPTIONS=\"${ASAN_OPTIONS:+$ASAN_OPTIONS:}detect_leaks=0\" ") +
-                                kPathVariable + "='" + path +
-                                "' " + kCheckerVariable + "='" + checker + "' " + kStrace +
-                                " -f -qq -y -s 256 -e trace=" + kTracedCalls + " -o '" + log + "' '" +
-                                self + "' --gtest_also_run_disabled_tests "
-                                "--gtest_filter=ReplacementUnderTrace.DISABLED_ReplaceOnce 2>&1";
+                                kStrace + " -f -qq -y -s 256 -e trace=" + kTracedCalls + " -o '" + log +
+                                "' '" + kReplacer + "' '" + path + "' '" + checker + "' <'" + textFile +
+                                "' 2>&1";
     int status = -1;
     const std::string output = Utils::execCommand(command, status);
     ASSERT_EQ(status, 0) << output;
@@ -268,14 +264,5 @@ TEST_P(ReplacementOrderTest, PathChangesOnlyByOneRenameOfAWholeCheckedFile)
 
 INSTANTIATE_TEST_SUITE_P(Layouts, ReplacementOrderTest, ::testing::ValuesIn(kLayouts),
                          [](const auto& info) { return std::string(info.param.name); });
-
-// Run only by the test above, under strace, in a process of its own.
-TEST(ReplacementUnderTrace, DISABLED_ReplaceOnce)
-{
-    const char* path = std::getenv(kPathVariable);
-    const char* checker = std::getenv(kCheckerVariable);
-    ASSERT_TRUE(path && checker);
-    EXPECT_EQ(replaceDhcpConfig(path, kNewText, checker), DhcpFileWrite::Written);
-}
 
 }  // namespace

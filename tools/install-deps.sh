@@ -8,6 +8,8 @@ packages=(
     libglib2.0-dev-bin googletest libgtest-dev
     # the sanitizer build's stack symbols and the window suite under memcheck
     llvm valgrind
+    # the order of the system calls that replace the DHCP server's file
+    strace
     # the fuzz targets: clang with libFuzzer and the sanitizer runtimes
     clang libclang-rt-14-dev
     # virtual display, session bus and accessibility tree

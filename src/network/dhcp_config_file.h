@@ -1,4 +1,4 @@
-// The DHCP server's configuration file: the eleven lines written from the network page, the
+// The DHCP server's configuration file: the twelve lines written from the network page, the
 // reader's rules for one line of an existing file, and replacing the file safely.
 #pragma once
 
@@ -34,8 +34,11 @@ struct DhcpLineValues {
 // Applies the reader's rules to one line, tracing each word.
 DhcpLineValues readDhcpLine(const std::string& line);
 
-// Replaces the file at path with text through a temporary file in the same folder, so the
-// old file stays whole whatever fails. Keeps the old file's mode (0644 for a new file).
+// Replaces the file at path with text so that the path always holds the whole old file or the
+// whole new one: a temporary file in the same folder, on disk, then renamed over it. A symbolic
+// link is followed and stays; its target is replaced. The old owner, group and mode are kept
+// (0644 and the process's owner for a new file). When the text changes, the old file is first
+// kept as PATH.previous (same owner and mode; traced), and without that copy nothing is replaced.
 // On failure traces "Failed to write <path>: <reason>" and returns false.
 bool replaceFile(const std::string& path, const std::string& text);
 
@@ -45,8 +48,9 @@ enum class DhcpFileWrite { Written, Refused, Failed };
 inline constexpr const char* kDhcpdChecker = "/usr/sbin/dhcpd";
 
 // Replaces the file like replaceFile, but when the checker is installed it first runs
-// "CHECKER -t -cf TEMPORARY" (traced with its output): a file it refuses is removed, the old
-// one stays, "Failed to write <path>: refused by <checker>" is traced and Refused returned.
+// "CHECKER -t -cf TEMPORARY" (traced with its output): a file it refuses, or a check that does
+// not end in a clean exit 0 (a signal ended it or its shell), is removed, the old one stays with
+// no copy made, "Failed to write <path>: refused by <checker>" is traced and Refused returned.
 // Without the checker the file is written unchecked.
 DhcpFileWrite replaceDhcpConfig(const std::string& path, const std::string& text,
                                 const std::string& checker = kDhcpdChecker);

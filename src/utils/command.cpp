@@ -14,6 +14,10 @@ namespace {
 
 constexpr std::size_t kReadChunk = 256;
 constexpr std::size_t kUuidTextSize = 37;  // 36 characters and the NUL
+// How a shell reports a command that a signal ended: 128 plus the signal's number.
+constexpr int kSignalledBase = 128;
+// The command's end could not be learnt (someone else reaped it): never a success.
+constexpr int kNoStatus = -1;
 
 struct PipeCloser {
     void operator()(FILE* pipe) const { pclose(pipe); }
@@ -36,10 +40,16 @@ std::string execCommand(std::string command, int& exitCode)
     while ((count = std::fread(buffer, 1, sizeof buffer, pipe.get())) > 0)
         result.append(buffer, count);
 
-    // pclose waits for the command; only a normal exit carries a status worth reporting.
+    // pclose waits for the command; a command that did not exit by itself has failed.
     const int status = pclose(pipe.release());
-    if (status != -1 && WIFEXITED(status))
+    if (status == -1)
+        exitCode = kNoStatus;
+    else if (WIFEXITED(status))
         exitCode = WEXITSTATUS(status);
+    else if (WIFSIGNALED(status))
+        exitCode = kSignalledBase + WTERMSIG(status);
+    else
+        exitCode = kNoStatus;
     return result;
 }
 

@@ -6,7 +6,8 @@
 namespace Utils {
 
 // Runs the line through the shell and returns everything it wrote to standard output.
-// exitCode is 0 unless the command exited normally with another status.
+// exitCode is the command's exit status; 128 plus the signal's number when a signal ended it
+// (as a shell reports it), -1 when its end could not be learnt. Only a clean exit gives 0.
 // Throws std::runtime_error("Cannot open pipe") when the shell cannot be started.
 std::string execCommand(std::string command, int& exitCode);
 

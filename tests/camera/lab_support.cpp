@@ -44,9 +44,14 @@ const std::vector<std::string>& secrets()
     return registeredSecrets();
 }
 
+std::string labPath(const std::string& relative)
+{
+    return std::string(kLabDir) + "/" + relative;
+}
+
 std::string cameraFile(const std::string& camera, const std::string& name)
 {
-    return std::string(kLabDir) + "/cameras/" + camera + "/" + name;
+    return labPath("cameras/" + camera + "/" + name);
 }
 
 std::string fileText(const std::string& path, std::size_t since)

@@ -13,6 +13,7 @@
 #include "support/stdout_capture.h"
 #include "dhcp_file_text.h"
 #include "dhcpd_check.h"
+#include "file_owner.h"
 #include "network/dhcp_config_file.h"
 
 namespace {
@@ -51,26 +52,26 @@ struct TextCase {
 const TextCase kTextCases[] = {
     {"SpinValuesTruncatedNotRounded",
      [](DhcpSettings& s) { s.users = 16.9; s.leaseHours = 48.9; },
-     {{2, "  lease limit 16;"}, {5, "default-lease-time 172800;"}, {6, "max-lease-time 172800;"}},
+     {{2, "  lease limit 16;"}, {6, "default-lease-time 172800;"}, {7, "max-lease-time 172800;"}},
      true},
     {"InvalidDnsServersCountAsNone",
      [](DhcpSettings& s) { s.primaryDns = "8.8.8"; s.secondaryDns = " "; },
-     {{10, "  option domain-name-servers 0.0.0.0;"}}, true},
+     {{11, "  option domain-name-servers 0.0.0.0;"}}, true},
     {"OnlySecondaryDnsServer", [](DhcpSettings& s) { s.primaryDns = ""; },
-     {{10, "  option domain-name-servers 0.0.0.0, 8.8.4.4;"}}, true},
+     {{11, "  option domain-name-servers 0.0.0.0, 8.8.4.4;"}}, true},
     {"ClassBNetwork",
      [](DhcpSettings& s) {
          s.cameraAddress = s.shownCameraAddress = "172.16.5.1";
          s.startIp = "172.16.5.100";
          s.endIp = "172.16.5.200";
      },
-     {{7, "subnet 172.16.0.0 netmask 255.255.0.0 {"}, {8, "  range 172.16.5.100 172.16.5.200;"}},
+     {{8, "subnet 172.16.0.0 netmask 255.255.0.0 {"}, {9, "  range 172.16.5.100 172.16.5.200;"}},
      true},
     {"ShownAddressNotAnAddressLeavesTheSubnetOut",
      [](DhcpSettings& s) { s.shownCameraAddress = "none"; },
-     {{7, "subnet  netmask 255.255.255.0 {"}}, false},
+     {{8, "subnet  netmask 255.255.255.0 {"}}, false},
     {"ZeroClientsAndZeroHours", [](DhcpSettings& s) { s.users = 0; s.leaseHours = 0; },
-     {{2, "  lease limit 0;"}, {5, "default-lease-time 0;"}, {6, "max-lease-time 0;"}}, true},
+     {{2, "  lease limit 0;"}, {6, "default-lease-time 0;"}, {7, "max-lease-time 0;"}}, true},
 };
 
 void PrintTo(const TextCase& c, std::ostream* os) { *os << c.name; }
@@ -85,8 +86,8 @@ TEST_P(DhcpConfigTextTest, LinesDifferFromTheWorkedExampleOnlyAsExpected)
 
     const std::vector<std::string> expected = linesOf(kWorkedExampleText);
     const std::vector<std::string> actual = linesOf(text);
-    ASSERT_EQ(actual.size(), 11u);
-    for (int number = 1; number <= 11; ++number) {
+    ASSERT_EQ(actual.size(), 12u);
+    for (int number = 1; number <= 12; ++number) {
         const auto changed = GetParam().lines.find(number);
         EXPECT_EQ(actual[number - 1],
                   changed != GetParam().lines.end() ? changed->second : expected[number - 1])
@@ -154,6 +155,7 @@ const LineCase kLineCases[] = {
     {"ThreeDnsServersMiddleKeepsItsComma",
      "  option domain-name-servers 1.1.1.1, 2.2.2.2, 3.3.3.3;", dns("1.1.1.1", "3.3.3.3"), nullptr},
     {"InvalidDnsServer", "  option domain-name-servers 8.8.8;", {}, nullptr},
+    {"ClassMembershipSetsNothing", "  match if exists dhcp-message-type;", {}, nullptr},
 };
 
 void PrintTo(const LineCase& c, std::ostream* os) { *os << c.name; }
@@ -227,15 +229,29 @@ protected:
         return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
     }
 
-    mode_t mode() const
+    mode_t mode() const { return mode(file); }
+
+    static std::string read(const std::string& path)
+    {
+        std::ifstream in(path);
+        return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    }
+
+    static mode_t mode(const std::string& path)
     {
         struct stat st {};
-        stat(file.c_str(), &st);
+        stat(path.c_str(), &st);
         return st.st_mode & 07777;
     }
 
+    std::string previous() const { return file + ".previous"; }
+
     std::string folder, file;
 };
+
+// Not the test's own user and group: a replacement must not hand the file to root.
+constexpr uid_t kOtherUser = 1234;
+constexpr gid_t kOtherGroup = 5678;
 
 TEST_F(ReplaceFileTest, NewFileGetsTheUsualMode)
 {
@@ -245,14 +261,125 @@ TEST_F(ReplaceFileTest, NewFileGetsTheUsualMode)
     EXPECT_EQ(entries(), std::vector<std::string>{"dhcpd.conf"});
 }
 
-TEST_F(ReplaceFileTest, OldFileModeKeptAndContentReplacedWhole)
+TEST_F(ReplaceFileTest, OldOwnerGroupAndModeKeptAndThePreviousTextKeptBeside)
 {
-    std::ofstream(file) << std::string(4096, 'x');
+    const std::string old(4096, 'x');
+    std::ofstream(file) << old;
+    ASSERT_EQ(chown(file.c_str(), kOtherUser, kOtherGroup), 0) << "needs root";
     chmod(file.c_str(), 0640);
+
+    StdoutCapture out;
     ASSERT_TRUE(replaceFile(file, "short\n"));
     EXPECT_EQ(read(), "short\n");
-    EXPECT_EQ(mode(), 0640u);
-    EXPECT_EQ(entries(), std::vector<std::string>{"dhcpd.conf"});
+    EXPECT_EQ(ownerOf(file), "1234:5678 640");
+    EXPECT_EQ(read(previous()), old);
+    EXPECT_EQ(ownerOf(previous()), "1234:5678 640");
+    EXPECT_TRUE(out.contains("Kept the previous " + file + " as " + previous())) << out.text();
+    std::vector<std::string> left = entries();
+    std::sort(left.begin(), left.end());
+    EXPECT_EQ(left, (std::vector<std::string>{"dhcpd.conf", "dhcpd.conf.previous"}));
+}
+
+// One copy only: it holds the text the last change replaced, and an unchanged text keeps it.
+TEST_F(ReplaceFileTest, PreviousCopyFollowsChangesOnly)
+{
+    std::ofstream(file) << "first\n";
+    ASSERT_TRUE(replaceFile(file, "second\n"));
+    ASSERT_TRUE(replaceFile(file, "third\n"));
+    EXPECT_EQ(read(previous()), "second\n");
+
+    StdoutCapture out;
+    ASSERT_TRUE(replaceFile(file, "third\n"));
+    EXPECT_EQ(read(), "third\n");
+    EXPECT_EQ(read(previous()), "second\n");
+    EXPECT_FALSE(out.contains("Kept the previous")) << out.text();
+    EXPECT_EQ(entries().size(), 2u);
+}
+
+// The recorder's file may be a link into a folder of its own: the link stays and its target,
+// wherever the chain of links ends, takes the new text with its owner and mode.
+TEST_F(ReplaceFileTest, SymlinkStaysAndItsTargetIsReplaced)
+{
+    ASSERT_EQ(mkdir((folder + "/nvr").c_str(), 0755), 0);
+    const std::string target = folder + "/nvr/dhcp.conf";
+    std::ofstream(target) << "old\n";
+    ASSERT_EQ(chown(target.c_str(), kOtherUser, kOtherGroup), 0) << "needs root";
+    chmod(target.c_str(), 0640);
+    ASSERT_EQ(symlink(target.c_str(), (folder + "/absolute").c_str()), 0);
+    ASSERT_EQ(symlink("absolute", file.c_str()), 0);  // relative, onto another link
+
+    ASSERT_TRUE(replaceFile(file, "new\n"));
+    char link[256] = {};
+    ASSERT_GT(readlink(file.c_str(), link, sizeof link - 1), 0) << "the link was replaced";
+    EXPECT_STREQ(link, "absolute");
+    EXPECT_EQ(read(target), "new\n");
+    EXPECT_EQ(ownerOf(target), "1234:5678 640");
+    EXPECT_EQ(read(previous()), "old\n");
+    EXPECT_EQ(ownerOf(previous()), "1234:5678 640");
+    std::vector<std::string> left = entries();
+    std::sort(left.begin(), left.end());
+    EXPECT_EQ(left, (std::vector<std::string>{"absolute", "dhcpd.conf", "dhcpd.conf.previous", "nvr"}));
+    EXPECT_EQ(std::system(("test $(ls -A '" + folder + "/nvr' | wc -l) -eq 1").c_str()), 0)
+        << "temporary file left beside the target";
+}
+
+struct BrokenLayoutCase {
+    const char* name;
+    void (*make)(const std::string& folder, const std::string& file);
+    const char* reason;
+};
+
+void PrintTo(const BrokenLayoutCase& c, std::ostream* os) { *os << c.name; }
+
+const BrokenLayoutCase kBrokenLayouts[] = {
+    {"LinkLoop",
+     [](const std::string& folder, const std::string& file) {
+         symlink((folder + "/other").c_str(), file.c_str());
+         symlink(file.c_str(), (folder + "/other").c_str());
+     },
+     "Too many levels of symbolic links"},
+    // The old text cannot be kept, so it is not given up either.
+    {"PreviousCopyCannotBeMade",
+     [](const std::string&, const std::string& file) {
+         std::ofstream(file) << "old\n";
+         mkdir((file + ".previous").c_str(), 0755);
+         std::ofstream(file + ".previous/keep") << "in the way\n";
+     },
+     "Is a directory"},
+};
+
+class BrokenLayoutTest : public ReplaceFileTest,
+                         public ::testing::WithParamInterface<BrokenLayoutCase> {};
+
+TEST_P(BrokenLayoutTest, NothingChangesAndTheReasonIsTraced)
+{
+    GetParam().make(folder, file);
+    std::vector<std::string> before = entries();
+    const std::string text = read();
+
+    StdoutCapture out;
+    EXPECT_FALSE(replaceFile(file, "new\n"));
+    EXPECT_TRUE(out.contains("Failed to write " + file + ": " + GetParam().reason)) << out.text();
+    EXPECT_EQ(read(), text);
+    std::vector<std::string> after = entries();
+    std::sort(before.begin(), before.end());
+    std::sort(after.begin(), after.end());
+    EXPECT_EQ(after, before) << "temporary file left";
+}
+
+INSTANTIATE_TEST_SUITE_P(Replace, BrokenLayoutTest, ::testing::ValuesIn(kBrokenLayouts),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(ReplaceFileTest, DanglingLinkGetsItsTargetCreated)
+{
+    ASSERT_EQ(symlink("made.conf", file.c_str()), 0);
+    ASSERT_TRUE(replaceFile(file, "new\n"));
+    EXPECT_EQ(read(folder + "/made.conf"), "new\n");
+    EXPECT_EQ(mode(folder + "/made.conf"), 0644u);
+    struct stat st {};
+    ASSERT_EQ(lstat(file.c_str(), &st), 0);
+    EXPECT_TRUE(S_ISLNK(st.st_mode));
+    EXPECT_EQ(entries().size(), 2u) << "no previous copy of a file that was not there";
 }
 
 TEST_F(ReplaceFileTest, MissingFolderFailsWithItsReason)
@@ -287,6 +414,11 @@ const CheckedWriteCase kCheckedWrites[] = {
     {"RefusedFileLeavesTheOld", "echo 'line 1: semicolon expected.'; exit 1", "new\n",
      DhcpFileWrite::Refused, "1] line 1: semicolon expected."},
     {"CheckerKilledIsNoAcceptance", "kill -9 $$", "new\n", DhcpFileWrite::Refused, "137] "},
+    // The shell that runs the checker is itself ended: its exit status never comes.
+    {"ShellAroundTheCheckerKilled",
+     "[ \"$(cat /proc/$PPID/comm)\" = sh ] && kill -KILL $PPID; exit 0", "new\n",
+     DhcpFileWrite::Refused, "137] "},
+    {"CheckerTerminated", "kill -TERM $$", "new\n", DhcpFileWrite::Refused, "143] "},
     {"NoCheckerWritesAsBefore", nullptr, "not even a configuration\n", DhcpFileWrite::Written,
      "not installed"},
 };
@@ -311,11 +443,15 @@ TEST_P(CheckedWriteTest, OldFileReplacedOnlyWhenTheCheckerAccepts)
     EXPECT_NE(out.text().find(c.trace), std::string::npos) << out.text();
     EXPECT_EQ(out.contains("Failed to write " + file + ": refused by " + checker), !written)
         << out.text();
+    // The old text is kept beside only when the new one took its place.
+    EXPECT_EQ(read(previous()), written ? "old\n" : "");
     std::vector<std::string> left = entries();
     std::sort(left.begin(), left.end());
-    const std::vector<std::string> expected =
-        c.checker ? std::vector<std::string>{"check", "dhcpd.conf"}
-                  : std::vector<std::string>{"dhcpd.conf"};
+    std::vector<std::string> expected{"dhcpd.conf"};
+    if (written)
+        expected.push_back("dhcpd.conf.previous");
+    if (c.checker)
+        expected.insert(expected.begin(), "check");
     EXPECT_EQ(left, expected) << "temporary file left";
 }
 
@@ -339,7 +475,7 @@ TEST_F(ReplaceFileTest, DhcpdRefusesAPoolOutsideTheDeclaredSubnet)
     EXPECT_NE(out.text().find("bad range, address 192.168.2.100 not in subnet"), std::string::npos)
         << out.text();
     EXPECT_EQ(replaceDhcpConfig(file, formatDhcpConfig(workedExample())), DhcpFileWrite::Written);
-    EXPECT_EQ(entries(), std::vector<std::string>{"dhcpd.conf"});
+    EXPECT_EQ(entries(), std::vector<std::string>{"dhcpd.conf"}) << "the same text needs no copy";
 }
 
 }  // namespace

@@ -6,10 +6,12 @@
 #include <vector>
 
 // The file written for camera interface 192.168.1.1/24, 16 clients, 48 hours, pool .100 to
-// .200 and DNS 8.8.8.8 and 8.8.4.4, byte for byte.
+// .200 and DNS 8.8.8.8 and 8.8.4.4, byte for byte. Line 3 makes every client a member of the
+// limited class, without which the server limits nobody.
 inline constexpr const char* kWorkedExampleText =
     "class \"limited-1\" {\n"
     "  lease limit 16;\n"
+    "  match if exists dhcp-message-type;\n"
     "}\n"
     "INTERFACESv4=\"eth1\";\n"
     "default-lease-time 172800;\n"

@@ -13,6 +13,7 @@
 #include "support/stdout_capture.h"
 #include "dhcp_file_text.h"
 #include "dhcpd_check.h"
+#include "file_owner.h"
 #include "network/dhcp_page.h"
 #include "private_etc_dhcp.h"
 
@@ -43,16 +44,23 @@ NetworkConfig configWith(const interfaces_t& camera, const interfaces_t& corpora
     return config;
 }
 
-std::string readFile(const char* path)
+const char* const kPreviousConf = "/etc/dhcp/dhcpd.conf.previous";
+const char* const kRefused = "The DHCP server refused these settings";
+// An administrator's user and group, not root's.
+constexpr uid_t kOtherUser = 1234;
+constexpr gid_t kOtherGroup = 5678;
+
+std::string readFile(const std::string& path)
 {
     std::ifstream in(path);
     return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
-void writeFile(const char* path, const std::string& text)
+void writeFile(const std::string& path, const std::string& text)
 {
     std::ofstream(path) << text;
 }
+
 
 std::vector<Gtk::Widget*> dhcpInputs()
 {
@@ -138,6 +146,13 @@ const ReadCase kReadCases[] = {
      "  option domain-name-servers 9.9.9.9;\n",
      80, 240, "9.9.9.9", ""},
     {"NothingTheReaderKnows", kOldText, 0, 0, "", ""},
+    // Before every client joined the limited class the file had no membership line.
+    {"WrittenBeforeClientsJoinedTheClass",
+     "class \"limited-1\" {\n  lease limit 80;\n}\nINTERFACESv4=\"eth1\";\n"
+     "default-lease-time 864000;\nmax-lease-time 864000;\n"
+     "subnet 192.168.1.0 netmask 255.255.255.0 {\n  range 192.168.1.100 192.168.1.200;\n"
+     "  option subnet-mask 255.255.255.0;\n  option domain-name-servers 9.9.9.9, 1.1.1.1;\n}\n",
+     80, 240, "9.9.9.9", "1.1.1.1"},
     {"LaterLinesWin", "default-lease-time 864000;\n  # default-lease-time 600;\n", 0, 120, "", ""},
 };
 
@@ -187,13 +202,13 @@ void PrintTo(const WriteCase& c, std::ostream* os) { *os << c.name; }
 const WriteCase kWriteCases[] = {
     {"WorkedExample", [](NetworkConfig&) {}, {}},
     {"OneDnsServer", [](NetworkConfig&) { entry_secondarydns->set_text(""); },
-     {{10, "  option domain-name-servers 8.8.8.8;"}}},
+     {{11, "  option domain-name-servers 8.8.8.8;"}}},
     {"NoDnsServer",
      [](NetworkConfig&) {
          entry_primarydns->set_text("");
          entry_secondarydns->set_text("");
      },
-     {{10, "  option domain-name-servers 0.0.0.0;"}}},
+     {{11, "  option domain-name-servers 0.0.0.0;"}}},
     {"ClassACameraNetwork",
      [](NetworkConfig& config) {
          config.network1.address = "10.1.2.3";
@@ -202,16 +217,17 @@ const WriteCase kWriteCases[] = {
          entry_startip->set_text("10.1.2.100");
          entry_endip->set_text("10.1.2.200");
      },
-     {{7, "subnet 10.0.0.0 netmask 255.0.0.0 {"},
-      {8, "  range 10.1.2.100 10.1.2.200;"},
-      {9, "  option subnet-mask 255.255.0.0;"}}},
+     {{8, "subnet 10.0.0.0 netmask 255.0.0.0 {"},
+      {9, "  range 10.1.2.100 10.1.2.200;"},
+      {10, "  option subnet-mask 255.255.0.0;"}}},
 };
 
 class DhcpWriteTest : public DhcpPageTest, public ::testing::WithParamInterface<WriteCase> {};
 
-TEST_P(DhcpWriteTest, PageWrittenWholeKeepingTheModeAndAcceptedByDhcpd)
+TEST_P(DhcpWriteTest, PageWrittenWholeKeepingOwnerAndModeAndTheOldTextAndAcceptedByDhcpd)
 {
     writeFile(kDhcpdConf, kOldText);
+    ASSERT_EQ(chown(kDhcpdConf, kOtherUser, kOtherGroup), 0);
     chmod(kDhcpdConf, 0640);
     fillWorkedExample();
     GetParam().change(camera);
@@ -225,9 +241,9 @@ TEST_P(DhcpWriteTest, PageWrittenWholeKeepingTheModeAndAcceptedByDhcpd)
     for (const std::string& line : expected)
         expectedText += line + "\n";
     EXPECT_EQ(readFile(kDhcpdConf), expectedText);
-    struct stat st {};
-    ASSERT_EQ(stat(kDhcpdConf, &st), 0);
-    EXPECT_EQ(st.st_mode & 07777, 0640u);
+    EXPECT_EQ(ownerOf(kDhcpdConf), "1234:5678 640");
+    EXPECT_EQ(readFile(kPreviousConf), kOldText);
+    EXPECT_EQ(ownerOf(kPreviousConf), "1234:5678 640");
     const DhcpdVerdict verdict = dhcpdCheck(kDhcpdConf);
     EXPECT_EQ(verdict.status, 0) << verdict.output;
     EXPECT_EQ(label_startiperror->get_text(), "");
@@ -317,7 +333,7 @@ TEST_F(DhcpPageTest, FileDhcpdRefusesKeepsTheOldOneAndSaysSoBesideThePool)
     StdoutCapture out;
     EXPECT_TRUE(apply_dhcp(wide));  // the service then restarts with the old file
     EXPECT_EQ(readFile(kDhcpdConf), kOldText);
-    EXPECT_EQ(label_startiperror->get_text(), "The DHCP server refused these settings");
+    EXPECT_EQ(label_startiperror->get_text(), kRefused);
     EXPECT_TRUE(out.contains("Failed to write /etc/dhcp/dhcpd.conf: refused by /usr/sbin/dhcpd"))
         << out.text();
     EXPECT_NE(out.text().find("bad range, address 192.168.2.100 not in subnet"), std::string::npos)
@@ -328,6 +344,72 @@ TEST_F(DhcpPageTest, FileDhcpdRefusesKeepsTheOldOneAndSaysSoBesideThePool)
     EXPECT_TRUE(validateDhcpSettings());
     EXPECT_EQ(label_startiperror->get_text(), "");
 }
+
+// The recorder's file as a link into a folder of its own: the link stays, its target is
+// replaced with its owner and mode, and the old text is kept beside the link.
+TEST_F(DhcpPageTest, SymlinkedFileKeepsItsLinkAndTheTargetTakesTheNewText)
+{
+    const std::string target = std::string(kEtcDhcp) + "/nvr/dhcpd.conf";
+    ASSERT_EQ(mkdir((std::string(kEtcDhcp) + "/nvr").c_str(), 0750), 0);
+    writeFile(target, kOldText);
+    ASSERT_EQ(chown(target.c_str(), kOtherUser, kOtherGroup), 0);
+    chmod(target.c_str(), 0640);
+    ASSERT_EQ(symlink("nvr/dhcpd.conf", kDhcpdConf), 0);
+    fillWorkedExample();
+
+    StdoutCapture out;
+    EXPECT_TRUE(apply_dhcp(camera));
+    char link[64] = {};
+    ASSERT_GT(readlink(kDhcpdConf, link, sizeof link - 1), 0) << "the link was replaced";
+    EXPECT_STREQ(link, "nvr/dhcpd.conf");
+    EXPECT_EQ(readFile(target), kWorkedExampleText);
+    EXPECT_EQ(ownerOf(target), "1234:5678 640");
+    EXPECT_EQ(readFile(kPreviousConf), kOldText);
+    EXPECT_EQ(ownerOf(kPreviousConf), "1234:5678 640");
+    EXPECT_TRUE(out.contains("Kept the previous /etc/dhcp/dhcpd.conf as " +
+                             std::string(kPreviousConf)))
+        << out.text();
+    EXPECT_EQ(label_startiperror->get_text(), "");
+}
+
+struct KilledCheckerCase {
+    const char* name;
+    const char* checker;  // the stand-in's body, run as "dhcpd -t -cf FILE"
+    const char* status;
+};
+
+void PrintTo(const KilledCheckerCase& c, std::ostream* os) { *os << c.name; }
+
+const KilledCheckerCase kKilledCheckers[] = {
+    {"CheckerKilled", "kill -KILL $$", "[137] "},
+    {"CheckerTerminated", "kill -TERM $$", "[143] "},
+    // The shell the check runs in is ended before it can pass on any status.
+    {"ShellAroundTheCheckerKilled", "[ \"$(cat /proc/$PPID/comm)\" = sh ] && kill -KILL $PPID; exit 0",
+     "[137] "},
+};
+
+class KilledCheckerTest : public DhcpPageTest,
+                          public ::testing::WithParamInterface<KilledCheckerCase> {};
+
+TEST_P(KilledCheckerTest, OldFileStaysAndThePageSaysRefused)
+{
+    writeFile(kDhcpdConf, kOldText);
+    fillWorkedExample();
+    const ScriptOver checker("/usr/sbin/dhcpd", GetParam().checker);
+
+    StdoutCapture out;
+    EXPECT_TRUE(apply_dhcp(camera));  // the service then restarts with the old file
+    EXPECT_EQ(readFile(kDhcpdConf), kOldText);
+    EXPECT_EQ(label_startiperror->get_text(), kRefused);
+    EXPECT_NE(out.text().find(GetParam().status), std::string::npos) << out.text();
+    EXPECT_TRUE(out.contains("Failed to write /etc/dhcp/dhcpd.conf: refused by /usr/sbin/dhcpd"))
+        << out.text();
+    EXPECT_EQ(std::system("test $(ls -A /etc/dhcp | wc -l) -eq 1"), 0)
+        << "temporary file or copy left";
+}
+
+INSTANTIATE_TEST_SUITE_P(Page, KilledCheckerTest, ::testing::ValuesIn(kKilledCheckers),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(DhcpPageTest, PoolOutsideTheCameraSubnetIsRefusedBesideTheBound)
 {

@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <cctype>
+#include <csignal>
 #include <cstdlib>
 #include <cstring>
 #include <stdexcept>
@@ -51,15 +52,33 @@ INSTANTIATE_TEST_SUITE_P(
         CommandCase{"NulBytesKept", "printf 'a\\0b'", std::string("a\0b", 3), 0},
         CommandCase{"ShellChainsAndRedirections", "echo out; echo err >&2; false || exit 7", "out\n", 7},
         CommandCase{"MissingProgramIsTheShellsStatus", "no-such-program-velnor 2>/dev/null", "", 127},
-        CommandCase{"KilledBySignalKeepsOutputAndZero", "printf before; kill -KILL $$; echo after",
-                    "before", 0}),
+        // A signal's end is a failure, numbered as a shell numbers it.
+        CommandCase{"KilledBySignalKeepsOutputAndFails", "printf before; kill -KILL $$; echo after",
+                    "before", 128 + 9},
+        CommandCase{"TerminatedBySignal", "kill -TERM $$", "", 128 + 15},
+        CommandCase{"ChildKilledShellReportsIt", "sh -c 'kill -KILL $$'", "", 128 + 9}),
     [](const testing::TestParamInfo<CommandCase>& info) { return info.param.name; });
 
 TEST(ExecCommandResult, ExitCodeIsResetBeforeRunning)
 {
     int exitCode = 99;
-    execCommand("kill -TERM $$", exitCode);
+    execCommand("true", exitCode);
     EXPECT_EQ(exitCode, 0);
+}
+
+// Runs in a child of the death test. With SIGCHLD ignored the kernel reaps the shell itself, so
+// its end cannot be learnt: that must not read as a success.
+[[noreturn]] static void runWithChildrenReapedElsewhere()
+{
+    std::signal(SIGCHLD, SIG_IGN);
+    int exitCode = 0;
+    execCommand("true", exitCode);
+    std::_Exit(exitCode == -1 ? 0 : 1);
+}
+
+TEST(ExecCommandDeathTest, UnknownEndIsNoSuccess)
+{
+    EXPECT_EXIT(runWithChildrenReapedElsewhere(), testing::ExitedWithCode(0), "");
 }
 
 // Runs in a child of the death test: reports how execCommand failed as its exit status. It leaves

@@ -19,6 +19,8 @@ TEST(RunTracedCommand, TracesPrefixStatusAndOutputWhateverTheStatus)
         {"echo done", 0, "step: [0] done\n\n"},
         {"printf partial; exit 3", 3, "step: [3] partial\n"},
         {"no-such-program-velnor 2>/dev/null", 127, "step: [127] \n"},
+        // The service and keyboard traces show a command a signal ended as a failure.
+        {"printf half; kill -KILL $$", 137, "step: [137] half\n"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.command);

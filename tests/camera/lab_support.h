@@ -29,6 +29,9 @@ std::string state(const std::string& camera, const std::string& expression);
 // The address the camera has now; empty while it has none.
 std::string address(const std::string& camera);
 
+// The folder of the lab instance this process runs in (`lab run` and `lab exec` say which).
+std::string labDir();
+
 // The file's text from an earlier size of it on (by default the whole file).
 std::string fileText(const std::string& path, std::size_t since = 0);
 std::string cameraFile(const std::string& camera, const std::string& name);

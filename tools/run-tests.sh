@@ -16,7 +16,7 @@ SLOWEST_SHOWN=10
 
 phases=()
 phase_start=0
-as_minutes() { printf '%-32s %3d:%02d' "$1" $(($2 / 60)) $(($2 % 60)); }
+as_minutes() { printf '%-36s %3d:%02d' "$1" $(($2 / 60)) $(($2 % 60)); }
 record_phase() { phases+=("$(as_minutes "$1" "$2")"); }
 begin_phase() { phase_start=$SECONDS; }
 end_phase() { record_phase "$1" $((SECONDS - phase_start)); }

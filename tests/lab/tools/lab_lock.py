@@ -72,9 +72,7 @@ class LabLock:
                     sys.stderr.write(f"lab: waiting for the lab, in use by {holder or 'another process'}\n")
                     told = True
                 time.sleep(POLL_S)
-        os.ftruncate(fd, 0)
-        os.pwrite(fd, f"{self.who} (pid {os.getpid()})\n".encode(), 0)
-        self._fd = fd
+        self._take(fd)
         # A lab brought up without the lock (by hand, or by a runner of its own) is
         # left alone while its owner lives.
         told = False
@@ -108,10 +106,14 @@ class LabLock:
         if live_owner_of_lab(self.instance) is not None:
             os.close(fd)
             return False
+        self._take(fd)
+        return True
+
+    def _take(self, fd):
+        """Holding the lock: the file names the holder for those who wait."""
         os.ftruncate(fd, 0)
         os.pwrite(fd, f"{self.who} (pid {os.getpid()})\n".encode(), 0)
         self._fd = fd
-        return True
 
 
 def reserve(wait_s, who):

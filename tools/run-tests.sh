@@ -1,33 +1,106 @@
 #!/usr/bin/env bash
 # Installs what the tests need, builds, and runs every suite (unit, in-process window tests,
 # the executable, the camera lab) with ctest under a virtual display, a private session bus
-# and the accessibility bus; then builds everything again with clang's address and
-# undefined-behaviour sanitizers and runs the whole suite there too. Fails when either run fails.
+# and the accessibility bus; then runs the whole suite again in a build with clang's address
+# and undefined-behaviour sanitizers, which is built while the first run goes on. Fails when
+# either run fails. At the end it prints how long each phase took and the slowest tests.
 set -euo pipefail
 
 root="$(cd "$(dirname "$0")/.." && pwd)"
 build="$root/build"
+sanitize="$root/build-sanitize"
+# Most of a run is spent waiting (the lab's cameras boot, the wizard's countdown runs), and the
+# lab tests each take a lab instance of their own: more tests than cores run at once.
+jobs=$(($(nproc) * 2))
+SLOWEST_SHOWN=10
 
+phases=()
+phase_start=0
+as_minutes() { printf '%-36s %3d:%02d' "$1" $(($2 / 60)) $(($2 % 60)); }
+record_phase() { phases+=("$(as_minutes "$1" "$2")"); }
+begin_phase() { phase_start=$SECONDS; }
+end_phase() { record_phase "$1" $((SECONDS - phase_start)); }
+
+# The slowest tests of a pass, from ctest's JUnit report.
+slowest_tests() {
+    python3 - "$1" "$SLOWEST_SHOWN" <<'PY'
+import sys
+import xml.etree.ElementTree as ET
+try:
+    cases = ET.parse(sys.argv[1]).getroot().iter("testcase")
+except (OSError, ET.ParseError):
+    sys.exit(0)
+timed = sorted(((float(c.get("time", 0)), c.get("name")) for c in cases), reverse=True)
+for seconds, name in timed[:int(sys.argv[2])]:
+    print(f"  {seconds:7.1f} s  {name}")
+PY
+}
+
+summary() {
+    echo "== Time of each phase"
+    printf '%s\n' "${phases[@]}"
+    as_minutes "whole run" "$SECONDS"
+    echo
+    local pass
+    for pass in "$build" "$sanitize"; do
+        [ -f "$pass/ctest-junit.xml" ] || continue
+        echo "== The $SLOWEST_SHOWN slowest tests in $(basename "$pass")"
+        slowest_tests "$pass/ctest-junit.xml"
+    done
+}
+trap summary EXIT
+
+begin_phase
 bash "$root/tools/install-deps.sh"
+end_phase "install"
+
+begin_phase
 cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo
 cmake --build "$build" -j"$(nproc)"
+end_phase "build"
+
+# The sanitizer build goes on beside the first run, at the lowest priority: the tests, which
+# mostly wait, get the cores whenever they want them.
+rm -f "$build/ctest-junit.xml" "$sanitize/ctest-junit.xml"
+mkdir -p "$sanitize"
+sanitize_log="$sanitize/build.log"
+(
+    started=$SECONDS
+    CC=clang CXX=clang++ cmake -S "$root" -B "$sanitize" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+        -DVELNOR_SANITIZERS=ON -DVELNOR_FUZZERS=ON
+    nice -n 19 cmake --build "$sanitize" -j"$(nproc)"
+    echo $((SECONDS - started)) >"$sanitize/build.seconds"
+) >"$sanitize_log" 2>&1 &
+sanitize_build=$!
 
 # shellcheck source=display-session.sh
 source "$root/tools/display-session.sh"
 start_display_session 90
+finish() {
+    kill "$sanitize_build" 2>/dev/null || true
+    end_display_session
+    summary
+}
+trap finish EXIT
 
 status=0
-(cd "$build" && ctest --output-on-failure -j"$(nproc)") || status=$?
+begin_phase
+(cd "$build" && ctest --output-on-failure -j"$jobs" --output-junit ctest-junit.xml) || status=$?
+end_phase "ctest in build/"
 
-sanitize="$root/build-sanitize"
-CC=clang CXX=clang++ cmake -S "$root" -B "$sanitize" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-    -DVELNOR_SANITIZERS=ON -DVELNOR_FUZZERS=ON
-cmake --build "$sanitize" -j"$(nproc)"
+if ! wait "$sanitize_build"; then
+    tail -n 60 "$sanitize_log"
+    echo "run-tests: the sanitizer build failed (all of it in $sanitize_log)"
+    exit 1
+fi
+record_phase "build-sanitize/ (beside the first)" "$(cat "$sanitize/build.seconds")"
+
 # Every sanitizer report also lands in a file of its own, so one from a process whose exit
 # status no test looks at (a wizard that a driver ends) still fails the run.
 reports="$sanitize/sanitizer-reports"
 rm -rf "$reports"
 mkdir -p "$reports"
+begin_phase
 (
     # An exit status that no test expects from the program, for every kind of report.
     failure=86
@@ -41,8 +114,9 @@ mkdir -p "$reports"
     # GLib's slice allocator would hide its blocks from the leak check; plain malloc shows them.
     export G_SLICE=always-malloc
     cd "$sanitize"
-    ctest --output-on-failure -j"$(nproc)"
+    ctest --output-on-failure -j"$jobs" --output-junit ctest-junit.xml
 ) || status=$?
+end_phase "ctest in build-sanitize/"
 if [ -n "$(ls -A "$reports")" ]; then
     for report in "$reports"/*; do
         echo "== $report"

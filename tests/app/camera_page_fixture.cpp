@@ -15,7 +15,6 @@
 
 namespace {
 
-constexpr const char* kLabDir = "/run/velnor-lab/";
 constexpr const char* kPoolStart = "192.168.1.120";
 constexpr const char* kPoolEnd = "192.168.1.180";
 constexpr auto kCameraBoot = std::chrono::seconds(60);
@@ -48,13 +47,13 @@ std::vector<std::size_t> cameraLogSizes(const std::string& log)
 
 std::string labFile(const std::string& relative)
 {
-    return lab::fileText(kLabDir + relative);
+    return lab::fileText(lab::labDir() + "/" + relative);
 }
 
 std::size_t sizeOf(const std::string& relative)
 {
     struct stat info {};
-    return stat((kLabDir + relative).c_str(), &info) == 0 ? static_cast<std::size_t>(info.st_size) : 0;
+    return stat((lab::labDir() + "/" + relative).c_str(), &info) == 0 ? static_cast<std::size_t>(info.st_size) : 0;
 }
 
 std::string linesSince(const std::string& relative, std::size_t start)

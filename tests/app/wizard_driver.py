@@ -112,7 +112,20 @@ class WizardDriver:
         app = tree.root.application("velnor-config-tool")
         frame = app.child(name=TITLE, roleName="frame")
         wait_for(lambda: frame.showing, what="the main window")
+        # The accessibility tree may tell of the window before the X server has it (the
+        # program's X requests still in its buffer): a close request would find no window.
+        wait_for(self.main_window_viewable, what="the main window on the display")
         return wizard, frame
+
+    @staticmethod
+    def main_window_viewable():
+        connection = xdisplay.Display()
+        try:
+            return any(w.get_attributes().map_state == X.IsViewable for w in windows_titled(connection, TITLE))
+        except Exception:  # a window gone between the listing and the question
+            return False
+        finally:
+            connection.close()
 
     @staticmethod
     def splash_showing():

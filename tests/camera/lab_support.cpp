@@ -1,5 +1,6 @@
 #include "lab_support.h"
 
+#include <cstdlib>
 #include <fstream>
 #include <sstream>
 #include <thread>
@@ -10,7 +11,7 @@ namespace lab {
 
 namespace {
 
-constexpr const char* kLabDir = "/run/velnor-lab";
+constexpr const char* kDefaultLabDir = "/run/velnor-lab";
 constexpr const char* kPython = "/usr/bin/python3";
 constexpr auto kPollInterval = std::chrono::milliseconds(100);
 
@@ -44,9 +45,15 @@ const std::vector<std::string>& secrets()
     return registeredSecrets();
 }
 
+std::string labDir()
+{
+    const char* dir = std::getenv("VELNOR_LAB_DIR");
+    return dir != nullptr && *dir != '\0' ? dir : kDefaultLabDir;
+}
+
 std::string labPath(const std::string& relative)
 {
-    return std::string(kLabDir) + "/" + relative;
+    return labDir() + "/" + relative;
 }
 
 std::string cameraFile(const std::string& camera, const std::string& name)

@@ -29,6 +29,9 @@ std::string state(const std::string& camera, const std::string& expression);
 // The address the camera has now; empty while it has none.
 std::string address(const std::string& camera);
 
+// The folder of the lab instance this process runs in (`lab run` and `lab exec` say which).
+std::string labDir();
+
 // A file of the lab's own, by its place under the lab's folder (such as "dhcpd/dhcpd.leases").
 std::string labPath(const std::string& relative);
 

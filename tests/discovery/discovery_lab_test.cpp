@@ -117,13 +117,16 @@ Scan scan(const std::function<void()>& meanwhile)
     return result;
 }
 
-constexpr const char* kPoeLog = "/run/velnor-lab/poe.log";
+std::string poeLog()
+{
+    return lab::labDir() + "/poe.log";
+}
 
 std::vector<std::string> poeLogOf(pid_t pid, std::size_t since)
 {
     const std::string mark = " pid=" + std::to_string(pid) + " ";
     std::vector<std::string> lines;
-    std::istringstream in(lab::fileText(kPoeLog, since));
+    std::istringstream in(lab::fileText(poeLog(), since));
     std::string line;
     while (std::getline(in, line)) {
         const auto at = line.find(mark);
@@ -203,7 +206,7 @@ bool endsWith(const std::string& text, const std::string& end)
 TEST(LabPoe, SixteenPortRequestsThroughTheDriver)
 {
     ASSERT_TRUE(lab::waitAllReady());
-    const std::size_t since = lab::fileText(kPoeLog).size();
+    const std::size_t since = lab::fileText(poeLog()).size();
     // Power cycles from before this test must not count as this one's.
     std::map<std::string, std::size_t> eventsBefore;
     for (const char* camera : kCameras)

@@ -25,9 +25,7 @@
 #define POE_DEVICE "/dev/poe"
 #define POE_REQUEST_SET_PORT 0xC0080100u /* read-write, type 1, number 0, 8 bytes */
 #define POE_PORT_COUNT 16
-#define LAB_DIR "/run/velnor-lab"
-#define POE_LOG LAB_DIR "/poe.log"
-#define PORT_SOCKET_FMT LAB_DIR "/ports/%d.sock"
+#define DEFAULT_LAB_DIR "/run/velnor-lab"
 #define MAX_TRACKED_FD 4096
 
 struct poe_port_request {
@@ -48,6 +46,22 @@ static int is_poe_path(const char *path)
     return path != NULL && strcmp(path, POE_DEVICE) == 0;
 }
 
+/* Each lab instance loads its own copy from its folder, so the copy's place is the lab's. */
+static char lab_dir[80] = DEFAULT_LAB_DIR; /* a socket path under it must fit sun_path */
+
+__attribute__((constructor)) static void find_lab_dir(void)
+{
+    Dl_info self;
+    if (dladdr((void *)find_lab_dir, &self) == 0 || self.dli_fname == NULL)
+        return;
+    const char *slash = strrchr(self.dli_fname, '/');
+    size_t length = slash ? (size_t)(slash - self.dli_fname) : 0;
+    if (length > 0 && length < sizeof lab_dir) {
+        memcpy(lab_dir, self.dli_fname, length);
+        lab_dir[length] = '\0';
+    }
+}
+
 /* Raw system calls below, so that the library never re-enters its own wrappers. */
 static void poe_log(const char *fmt, ...)
 {
@@ -66,7 +80,9 @@ static void poe_log(const char *fmt, ...)
         n = (int)sizeof line - 2;
     line[n++] = '\n';
     /* One write per line with O_APPEND keeps lines whole across processes. */
-    int fd = (int)syscall(SYS_openat, AT_FDCWD, POE_LOG, O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC,
+    char log_path[256];
+    snprintf(log_path, sizeof log_path, "%s/poe.log", lab_dir);
+    int fd = (int)syscall(SYS_openat, AT_FDCWD, log_path, O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC,
                           0644);
     if (fd < 0)
         return;
@@ -79,7 +95,7 @@ static void poe_log(const char *fmt, ...)
 static void notify_port(int port, int state)
 {
     struct sockaddr_un addr = {.sun_family = AF_UNIX};
-    snprintf(addr.sun_path, sizeof addr.sun_path, PORT_SOCKET_FMT, port);
+    snprintf(addr.sun_path, sizeof addr.sun_path, "%s/ports/%d.sock", lab_dir, port);
     int s = socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0);
     if (s < 0)
         return;

@@ -1,5 +1,10 @@
 """What the lab's tests share: driving the `lab` command, polling with a deadline,
-and a lab that is taken down again whatever happens in the test."""
+and a lab that is taken down again whatever happens in the test.
+
+The lab instance is settled on import: the one VELNOR_LAB_INSTANCE names, else the
+first free one, which this process then holds to its end and names in its own
+environment, so that every `lab` command and program it starts works in that lab.
+LAB_DIR and NS_PREFIX are that instance's."""
 import json
 import os
 import subprocess
@@ -11,22 +16,31 @@ import unittest
 HERE = os.path.dirname(os.path.abspath(__file__))
 LAB = os.path.join(os.path.dirname(HERE), "lab")
 sys.path.insert(0, os.path.join(os.path.dirname(HERE), "tools"))
-from lab_lock import LabLock  # noqa: E402
+import lab_instance  # noqa: E402
+from lab_lock import LabLock, reserve  # noqa: E402
 
 LOCK_WAIT_S = 180.0
-LAB_DIR = "/run/velnor-lab"
 PY = "/usr/bin/python3"
 DEADLINE_S = 30.0
 POLL_S = 0.2
 
+# Taken here when no instance was given, and held until the process ends.
+_reserved = None if lab_instance.given() else reserve(LOCK_WAIT_S, f"test {' '.join(sys.argv)}"[:150])
+if _reserved is not None:
+    os.environ[lab_instance.ENV] = _reserved.instance
+LAB_DIR = lab_instance.lab_dir()
+NS_PREFIX = lab_instance.namespace_prefix()
 
 _module_lock = None
 
 
 def hold_lab_for_module(module):
     """For setUpModule of a module with several lab classes: the lock is held from the
-    first class to the last, so no other run takes the machine's lab in between."""
+    first class to the last, so no other run takes the instance's lab in between."""
     global _module_lock
+    if _reserved is not None:
+        _module_lock = _reserved
+        return
     lock = LabLock(LOCK_WAIT_S, f"test {module}")
     lock.acquire()
     _module_lock = lock
@@ -39,10 +53,10 @@ def hold_lab_for_module(module):
 
 
 def hold_lab(testcase):
-    """Takes the machine's lab for a test class: waits for the lock (unless its module
-    holds it already), clears what a crashed run left, and takes the lab down and
-    releases the lock at the end."""
-    if _module_lock is None:
+    """Takes the instance's lab for a test class: waits for the lock (unless this process
+    reserved the instance or its module holds it already), clears what a crashed run left,
+    and takes the lab down and releases the lock at the end."""
+    if _module_lock is None and _reserved is None:
         lock = LabLock(LOCK_WAIT_S, f"test {testcase.__module__}.{testcase.__qualname__}")
         lock.acquire()
         testcase.addClassCleanup(lock.release)

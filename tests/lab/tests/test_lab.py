@@ -2,12 +2,16 @@
 stand-in, leases from its pool, PoE power through the preload library, and a
 `lab down` that leaves nothing behind."""
 import hashlib
+import json
 import os
 import subprocess
+import tempfile
 import unittest
 
-from labtest import LAB, LAB_DIR, LabTestCase, hold_lab, hold_lab_for_module, camera_state, curl, \
-    discover, lab, live_address, log_size, read_log, state_folder, wait_for
+from labtest import LAB, LAB_DIR, NS_PREFIX, LabTestCase, hold_lab, hold_lab_for_module, camera_state, curl, \
+    discover, lab, live_address, log_size, read_log, state_folder, wait_for, LOCK_WAIT_S, PY, HERE
+import lab_instance
+from lab_lock import reserve
 
 # The file as the wizard writes it, with a pool other than the lab's first one, so
 # that a lease from it proves the restarted dhcpd serves this file.
@@ -51,7 +55,7 @@ def service(command):
 
 def lab_pids():
     out = subprocess.run(["ip", "netns", "list"], capture_output=True, text=True).stdout
-    names = [line.split()[0] for line in out.splitlines() if line.startswith("vlab-")]
+    names = [line.split()[0] for line in out.splitlines() if line.startswith(NS_PREFIX)]
     pids = []
     for ns in names:
         pids += subprocess.run(["ip", "netns", "pids", ns], capture_output=True,
@@ -199,8 +203,8 @@ class LabDownTest(LabTestCase):
         self.assertEqual(still_running(processes), [])
         with open("/proc/self/mountinfo", encoding="utf-8") as f:
             mounts = f.read()
-        self.assertNotIn("vlab-", mounts)
-        self.assertNotIn("velnor-lab", mounts)
+        self.assertNotIn(NS_PREFIX, mounts)
+        self.assertNotIn(LAB_DIR, mounts)
         self.assertFalse(os.path.exists(LAB_DIR))
         self.assertEqual(host_file_digest("/etc/dhcp/dhcpd.conf"), host_conf)
 
@@ -219,6 +223,61 @@ class LabCrashRecoveryTest(unittest.TestCase):
         lab("down")
         self.assertEqual(lab_pids()[0], [])
         self.assertEqual(still_running(processes), [])
+
+
+class TwoInstancesTest(LabTestCase):
+    """A second lab up beside this one: its own namespaces, bridge, folder and stand-ins,
+    so neither hears the other's broadcasts nor powers the other's cameras."""
+    COUNT = 2
+    # The other lab's cameras have MACs of their own and the longest name a camera may have.
+    OTHER = [{"name": "neighbour", "port": 1, "mac": "02:56:4C:00:01:02",
+              "accounts": [{"user": "admin", "password": "7395"}]}]
+
+    def setUp(self):
+        other = reserve(LOCK_WAIT_S, f"test {type(self).__qualname__}")
+        self.addCleanup(other.release)
+        self.env = dict(os.environ, **{lab_instance.ENV: other.instance})
+        self.other_dir = lab_instance.lab_dir(other.instance)
+        self.other_prefix = lab_instance.namespace_prefix(other.instance)
+        with tempfile.NamedTemporaryFile("w", suffix=".json", delete=False) as f:
+            json.dump(self.OTHER, f)
+        self.addCleanup(os.unlink, f.name)
+        self.addCleanup(self.other_lab, "down")
+        self.other_lab("down")
+        self.assertEqual(self.other_lab("up", "--config", f.name).returncode, 0)
+
+    def other_lab(self, *args):
+        return subprocess.run([LAB, *args], env=self.env, capture_output=True, text=True, timeout=120)
+
+    def test_each_lab_sees_only_its_own_cameras(self):
+        self.assertNotEqual(self.other_dir, LAB_DIR)
+        self.assertNotEqual(self.other_prefix, NS_PREFIX)
+        self.assertTrue(os.path.isfile(os.path.join(self.other_dir, "cameras", "neighbour", "state.json")))
+        self.assertLessEqual(len(self.other_prefix + "neighbour"), 15)
+
+        mine = sorted(d[19:36] for _, d in discover())
+        self.assertEqual(mine, [camera_state(n)["mac"].encode() for n in ("cam0", "cam1")])
+        theirs = self.other_lab("exec", "nvr", PY, os.path.join(HERE, "discovery_probe.py"))
+        self.assertEqual([bytes.fromhex(r["data"])[19:36] for r in json.loads(theirs.stdout)],
+                         [b"02:56:4C:00:01:02"])
+
+        # Port 1 of the other lab: its camera goes dark, this lab's cam1 stays on.
+        events = os.path.join(self.other_dir, "cameras", "neighbour", "events.log")
+        self.assertEqual(self.other_lab("poe", "1", "off").returncode, 0)
+        wait_for("the other lab's camera to power off",
+                 lambda: "power: off" in open(events, encoding="utf-8").read())
+        self.assertIn("port=1 state=0 ret=0", open(os.path.join(self.other_dir, "poe.log")).read())
+        self.assertEqual(camera_state("cam1")["power"], "on")
+        self.assertNotIn("port=1 state=0", read_log("poe.log"))
+
+        self.assertEqual(self.other_lab("down").returncode, 0)
+        self.assertFalse(any(n.startswith(self.other_prefix) for n in namespaces()))
+        self.assertEqual(lab("status", check=False).returncode, 0, "this lab stays up")
+
+
+def namespaces():
+    out = subprocess.run(["ip", "netns", "list"], capture_output=True, text=True).stdout
+    return [line.split()[0] for line in out.splitlines()]
 
 
 if __name__ == "__main__":

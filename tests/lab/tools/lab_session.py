@@ -1,16 +1,18 @@
 #!/usr/bin/python3
 """lab_session.py LAB UP-ARGS... -- COMMAND...
 
-Holds the machine's lab lock, brings a lab up (`LAB up UP-ARGS`), runs COMMAND
-on the host with VELNOR_LAB set to the lab command, and takes the lab down again
-however COMMAND ends; the exit status is COMMAND's. For test runners and the
-wizard command: `lab session --config cams.json -- lab run ./my_tests`."""
+Holds a lab instance's lock (the one VELNOR_LAB_INSTANCE names, else the first
+free one), brings a lab up there (`LAB up UP-ARGS`), runs COMMAND on the host with
+VELNOR_LAB set to the lab command and VELNOR_LAB_INSTANCE to the instance, and
+takes the lab down again however COMMAND ends; the exit status is COMMAND's. For
+test runners and the wizard command: `lab session --config cams.json -- lab run ./my_tests`."""
 import os
 import signal
 import subprocess
 import sys
 
-from lab_lock import LabLock
+import lab_instance
+from lab_lock import LabLock, reserve
 
 LOCK_WAIT_S = float(os.environ.get("VELNOR_LAB_LOCK_WAIT", "600"))
 CHILD_STOP_S = 10
@@ -37,8 +39,15 @@ def main(argv):
     signal.signal(signal.SIGTERM, raise_stop)
     signal.signal(signal.SIGHUP, raise_stop)
     child = None
+    who = "lab session: " + " ".join(command)
     try:
-        with LabLock(LOCK_WAIT_S, "lab session: " + " ".join(command)):
+        instance = lab_instance.given()
+        lock = LabLock(LOCK_WAIT_S, who, instance) if instance else reserve(LOCK_WAIT_S, who)
+        with lock:
+            os.environ[lab_instance.ENV] = lock.instance
+            if lock.instance != lab_instance.DEFAULT:
+                sys.stderr.write(f"lab: instance {lock.instance} "
+                                 f"({lab_instance.ENV}={lock.instance} {lab} status)\n")
             try:
                 # Holding the lock, any lab that is up was left behind by a crash.
                 subprocess.run([lab, "down"], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
@@ -59,7 +68,7 @@ def main(argv):
                 signal.signal(signal.SIGTERM, signal.SIG_IGN)
                 signal.signal(signal.SIGINT, signal.SIG_IGN)
                 subprocess.run([lab, "down"], stdout=subprocess.DEVNULL)
-    except TimeoutError as exc:
+    except (TimeoutError, ValueError) as exc:
         sys.stderr.write(f"lab: {exc}\n")
         return 1
 

@@ -15,9 +15,10 @@ import urllib.error
 import urllib.request
 
 import discovery_client
+import lab_instance
 import roster
 
-LAB_DIR = "/run/velnor-lab"
+LAB_DIR = lab_instance.lab_dir()
 CAMERA_DIR = os.path.join(LAB_DIR, "cameras")
 PORT_SOCKET = os.path.join(LAB_DIR, "ports", "{}.sock")
 HTTP_PROBE = "/init-cgi/pw_init.cgi?msubmenu=statuscheck&action=view"
@@ -159,7 +160,7 @@ def status(args):
         answering = bool(reply) and http not in ("-", "no")
         all_answer = all_answer and answering
         print(f"{config.get('name', '?'):<6} {config.get('port', '?'):>4} "
-              f"{'vlab-' + config.get('name', '?'):<11} "
+              f"{lab_instance.namespace_prefix() + config.get('name', '?'):<11} "
               f"{(state.get('pid') if alive else 'dead'):>7} {state.get('power', '?'):<8} "
               f"{state.get('mode', '?'):<7} "
               f"{(address + '/' + str(live.get('prefix'))) if address else '-':<18} "

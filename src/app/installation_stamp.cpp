@@ -50,5 +50,5 @@ bool writeInstallationStamp(const std::string& path, std::time_t when)
         std::cout << "Failed to write " << path << ": " << std::strerror(error) << std::endl;
         return false;
     }
-    return replaceFile(path, installationStampText(when));
+    return replaceFile(path, installationStampText(when), PreviousCopy::None);
 }

@@ -1,6 +1,5 @@
 // The "Save Record…" buttons' work once a folder is chosen: both files, or a red message naming
 // the file and nothing left behind; the camera list stays as it was either way.
-#include <dirent.h>
 #include <sched.h>
 #include <sys/mount.h>
 #include <sys/wait.h>
@@ -17,20 +16,9 @@
 #include "app/process_objects.h"
 #include "app/save_record.h"
 #include "network/NetworkConfig.h"
+#include "support/folder_entries.h"
 
 namespace {
-
-std::vector<std::string> namesIn(const std::string& folder)
-{
-    std::vector<std::string> names;
-    if (DIR* dir = opendir(folder.c_str())) {
-        while (const dirent* entry = readdir(dir))
-            if (std::strcmp(entry->d_name, ".") != 0 && std::strcmp(entry->d_name, "..") != 0)
-                names.emplace_back(entry->d_name);
-        closedir(dir);
-    }
-    return names;
-}
 
 class SaveRecordTest : public GuiTest {
 protected:

@@ -63,7 +63,7 @@ protected:
             const auto [width, height] = measured(window);
             return width <= kScreenWidth && height <= kScreenHeight;
         };
-        run_until(fits, std::chrono::seconds(2));
+        run_until(fits, std::chrono::seconds(10));
         const auto [width, height] = measured(window);
         EXPECT_LE(width, kScreenWidth) << what;
         EXPECT_LE(height, kScreenHeight) << what;

@@ -112,7 +112,9 @@ std::string record_start_folder()
     for (const Glib::RefPtr<Gio::Mount>& mount : Gio::VolumeMonitor::get()->get_mounts()) {
         const Glib::RefPtr<Gio::Drive> drive = mount->get_drive();
         const Glib::RefPtr<Gio::File> root = mount->get_root();
-        if (drive && drive->is_media_removable() && root && !root->get_path().empty())
+        // A USB stick's drive is removable; a card reader's media is.
+        if (drive && (drive->is_removable() || drive->is_media_removable()) && root &&
+            !root->get_path().empty())
             return root->get_path();
     }
     return Glib::get_home_dir();

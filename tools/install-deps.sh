@@ -21,6 +21,8 @@ packages=(
     iproute2 isc-dhcp-server busybox curl util-linux psmisc procps
     # the Debian package: dpkg-shlibdeps for its dependencies, and its validators
     dpkg-dev file lintian desktop-file-utils appstream
+    # the installation record's tests read its PDF (pdftotext) and draw its picture (pdftoppm)
+    poppler-utils
 )
 
 missing=()

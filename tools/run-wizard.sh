@@ -94,9 +94,8 @@ start_keyboard() {
             string:org.onboard.Onboard 2>/dev/null | grep -q "boolean true"; then
         return
     fi
-    onboard >"$work_dir/onboard.log" 2>&1 &
-    started_pids+=($!)
-    say "started the on-screen keyboard (Onboard)"
+    started_pids+=("$(bash "$REPO/tools/start-keyboard.sh" "$work_dir")")
+    say "started the on-screen keyboard (Onboard), hidden until a password field has the focus"
 }
 
 bash "$REPO/tools/install-deps.sh" || die "package installation failed"

@@ -3,6 +3,7 @@
 #include "app/keyboard.h"
 #include "app/navigation.h"
 #include "app/process_objects.h"
+#include "app/save_record.h"
 #include "app/scan_progress.h"
 #include "app/widgets.h"
 #include "camera/connect_panel.h"
@@ -51,6 +52,10 @@ void connect_handlers(const NetworkConfig& nc)
     button_connect_cam->signal_clicked().connect(sigc::ptr_fun(&on_button_connect_cam_clicked));
     button_rescan->signal_clicked().connect(
         sigc::bind(sigc::ptr_fun(&on_button_rescan_clicked), nc));
+    button_save_record->signal_clicked().connect(
+        sigc::bind(sigc::ptr_fun(&on_button_save_record_clicked), nc));
+    button_save_record_final->signal_clicked().connect(
+        sigc::bind(sigc::ptr_fun(&on_button_save_record_final_clicked), nc));
     button_cancel_scan->signal_clicked().connect(sigc::ptr_fun(&on_button_cancel_scan_clicked));
     refTreeSelection->signal_changed().connect(sigc::ptr_fun(&on_treeview1_selection_changed));
 }

@@ -6,7 +6,7 @@
 #include <cstring>
 #include <iostream>
 
-#include "network/dhcp_config_file.h"
+#include "utils/atomic_file.h"
 
 namespace {
 
@@ -50,5 +50,12 @@ bool writeInstallationStamp(const std::string& path, std::time_t when)
         std::cout << "Failed to write " << path << ": " << std::strerror(error) << std::endl;
         return false;
     }
-    return replaceFile(path, installationStampText(when), PreviousCopy::None);
+    const std::size_t slash = path.rfind('/');
+    const std::string folder = slash == 0 ? "/" : path.substr(0, slash);
+    if (const auto failure =
+            Utils::writeFileAtomically(folder, path.substr(slash + 1), installationStampText(when))) {
+        std::cout << "Failed to write " << path << ": " << *failure << std::endl;
+        return false;
+    }
+    return true;
 }

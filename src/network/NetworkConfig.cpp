@@ -6,6 +6,7 @@
 #include <sys/ioctl.h>
 #include <sys/socket.h>
 
+#include <cstdio>
 #include <cstring>
 #include <iostream>
 #include <optional>
@@ -42,6 +43,15 @@ std::string dottedText(const void* address)
 {
     char text[INET_ADDRSTRLEN] = {};
     inet_ntop(AF_INET, address, text, sizeof text);
+    return text;
+}
+
+// "02:56:4C:00:00:01", written as the camera list writes the cameras' own.
+std::string macText(const char* bytes)
+{
+    char text[18] = {};
+    std::snprintf(text, sizeof text, "%02X:%02X:%02X:%02X:%02X:%02X", bytes[0] & 0xff, bytes[1] & 0xff,
+                  bytes[2] & 0xff, bytes[3] & 0xff, bytes[4] & 0xff, bytes[5] & 0xff);
     return text;
 }
 
@@ -97,6 +107,6 @@ void NetworkConfig::initNetworkInfo(interfaces_t& record)
         record.netmask = dottedText(query.ifr_netmask);
     query = *match;
     if (ioctl(fd.get(), SIOCGIFHWADDR, &query) == 0)
-        record.hwaddr = dottedText(query.ifr_hwaddr.sa_data + 2);
+        record.hwaddr = macText(query.ifr_hwaddr.sa_data);
     record.valid = true;
 }

@@ -295,8 +295,7 @@ DhcpFileWrite failedWrite(const std::string& path, int error)
 // At every moment the path holds the whole old file or the whole new one: the new text goes
 // into a temporary file beside the file (behind any symbolic link), the judge sees it there, the
 // old text is copied aside, and only then one rename puts the new file in place.
-DhcpFileWrite replaceJudged(const std::string& path, const std::string& text, const Judge& judge,
-                            PreviousCopy copy = PreviousCopy::Keep)
+DhcpFileWrite replaceJudged(const std::string& path, const std::string& text, const Judge& judge)
 {
     int error = 0;
     const std::string target = followLinks(path, error);
@@ -325,7 +324,7 @@ DhcpFileWrite replaceJudged(const std::string& path, const std::string& text, co
 
     // Without a whole copy of the old text the old file stays: it must never be lost.
     const std::string previous = path + kPreviousSuffix;
-    if (copy == PreviousCopy::Keep && oldExists && oldText != text) {
+    if (oldExists && oldText != text) {
         if (!keepPrevious(previous, oldText, owner)) {
             error = errno;
             ::unlink(temporary.c_str());
@@ -353,9 +352,9 @@ std::string shellQuoted(const std::string& text)
 
 }  // namespace
 
-bool replaceFile(const std::string& path, const std::string& text, PreviousCopy copy)
+bool replaceFile(const std::string& path, const std::string& text)
 {
-    return replaceJudged(path, text, nullptr, copy) == DhcpFileWrite::Written;
+    return replaceJudged(path, text, nullptr) == DhcpFileWrite::Written;
 }
 
 DhcpFileWrite replaceDhcpConfig(const std::string& path, const std::string& text,

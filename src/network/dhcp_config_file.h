@@ -39,11 +39,8 @@ DhcpLineValues readDhcpLine(const std::string& line);
 // link is followed and stays; its target is replaced. The old owner, group and mode are kept
 // (0644 and the process's owner for a new file). When the text changes, the old file is first
 // kept as PATH.previous (same owner and mode; traced), and without that copy nothing is replaced.
-// On failure traces "Failed to write <path>: <reason>" and returns false. A file whose earlier
-// text is worth nothing (a stamp) passes PreviousCopy::None and gets no copy.
-enum class PreviousCopy { Keep, None };
-bool replaceFile(const std::string& path, const std::string& text,
-                 PreviousCopy copy = PreviousCopy::Keep);
+// On failure traces "Failed to write <path>: <reason>" and returns false.
+bool replaceFile(const std::string& path, const std::string& text);
 
 enum class DhcpFileWrite { Written, Refused, Failed };
 

@@ -2,10 +2,15 @@
 """The installer's whole run with eight cameras of mixed kinds, as an installer does it on the
 recorder's screen, and the world afterwards: the DHCP server's file and leases, the cameras' own
 accounts, addresses and DNS server, the service calls and every PoE port request."""
+import base64
+import csv
+import glob
 import ipaddress
 import json
 import os
+import shutil
 import subprocess
+import tempfile
 import time
 import unittest
 
@@ -21,6 +26,8 @@ SECRETS = [NEW_PASSWORD] + [a["password"] for c in CAMERAS for a in c["accounts"
 STATIC = "192.168.1.70"
 DNS = "192.168.1.53"
 SHOTS = os.path.join(BUILD_DIR, "screenshots")
+# The installation record the run saves, kept for the README's picture of its first page.
+RECORD_COPY = os.path.join(BUILD_DIR, "record")
 
 
 def in_pool(address):
@@ -46,8 +53,11 @@ class InstallerRun(WizardDriver, LabTestCase):
         from dogtail import rawinput, tree
         starts = {log: log_size(log) for log in ("poe.log", "service.log", "systemctl.log")}
 
+        # The folder chooser opens on the installer's home when no USB stick is in.
+        home = tempfile.mkdtemp(prefix="velnor-installer-home-")
+        self.addCleanup(shutil.rmtree, home, True)
         started = time.monotonic()
-        wizard, frame = self.start_wizard(splash_shot=os.path.join(SHOTS, "0-splash.png"))
+        wizard, frame = self.start_wizard(splash_shot=os.path.join(SHOTS, "0-splash.png"), home=home)
         self.assertGreater(time.monotonic() - started, 2.5, "the splash went by too fast")
         self.shot("1-welcome")
         self.click(frame.child(name="Next", roleName="push button"))
@@ -123,6 +133,17 @@ class InstallerRun(WizardDriver, LabTestCase):
         self.answer(frame, "Yes")
         wait_for(lambda: self.showing_label(frame, "The configuration is now completed."), what="the final page")
         self.shot("7-final")
+
+        # The installation record, saved into the folder the chooser opens on.
+        self.click(self.showing(frame, "push button", "Save Record…")[0])
+        save_here = wait_for(lambda: app.findChild(lambda n: n.roleName == "push button" and n.name == "Save Here"
+                                                   and n.showing, retry=False, requireResult=False),
+                             what="the record's folder chooser")
+        self.click(save_here)
+        wait_for(lambda: [n for n in self.showing(frame, "label") if n.name.startswith("Saved cameras-")],
+                 what="the record's message")
+        saved = sorted(glob.glob(os.path.join(home, "cameras-*")))
+        self.shot("8-record-saved")
         self.click(frame.child(name="Next", roleName="push button"))
         self.answer(frame, "Yes")
         self.assertEqual(wizard.wait(timeout=60), 0)
@@ -158,10 +179,63 @@ class InstallerRun(WizardDriver, LabTestCase):
         cycle = [f"{p} state={s}" for s in (0, 1) for p in range(16)]
         self.assertEqual(requests, cycle + [f"{p} state=1" for p in range(16)])
 
+        self.check_record(home, saved)
+
         # No password in clear in what the program printed.
         output = open(self.trace.name, encoding="utf-8", errors="replace").read()
         for secret in SECRETS:
             self.assertNotIn(secret, output, "a password in the program's output")
+
+    def check_record(self, home, saved):
+        """The CSV holds one row per camera with the camera's own values, the PDF every address
+        and MAC; no password is in either, in any encoding, nor anything else in the folder."""
+        self.assertEqual([os.path.splitext(p)[1] for p in saved], [".csv", ".pdf"], saved)
+        os.makedirs(RECORD_COPY, exist_ok=True)
+        for path in saved:
+            shutil.copy(path, RECORD_COPY)
+        # Nothing else of the record's, no temporary either (the toolkit keeps its own dot folders).
+        self.assertEqual(sorted(n for n in os.listdir(home) if "cameras" in n),
+                         sorted(os.path.basename(p) for p in saved))
+        csv_path, pdf_path = saved
+        self.assertEqual(os.path.splitext(csv_path)[0], os.path.splitext(pdf_path)[0])
+
+        with open(csv_path, newline="", encoding="utf-8") as f:
+            rows = list(csv.DictReader(f))
+        self.assertEqual(len(rows), len(CAMERAS))
+        by_mac = {row["MAC"].upper(): row for row in rows}
+        for camera in CAMERAS:
+            state = camera_state(camera["name"])
+            row = by_mac[state["mac"]]
+            self.assertEqual(row["Address"], state["live"]["address"], camera["name"])
+            self.assertEqual(row["Mode"], "Static" if state["mode"] == "Manual" else "DHCP", camera["name"])
+            self.assertEqual(row["Model"], state["model"], camera["name"])
+            # A camera with a password of its own stays unconnected in this run: the record asks
+            # it nothing, so its mask and DNS server are left empty.
+            connected = all(a["password"] == "7395" for a in camera["accounts"])
+            self.assertEqual(row["Status"], "Connected" if connected else "Not Connected", camera["name"])
+            # The firmware is what the camera's answer told once connected, else what the list has.
+            self.assertIn(row["Firmware"], (state["firmware"],) if connected else (state["firmware"], "Unknown"),
+                          camera["name"])
+            self.assertEqual(row["Netmask"], state["live"]["netmask"] if connected else "", camera["name"])
+            self.assertEqual(row["DNS Server"], (state["dns"]["primary"] or "") if connected else "",
+                             camera["name"])
+
+        text = subprocess.run(["pdftotext", "-layout", pdf_path, "-"], capture_output=True, text=True,
+                              check=True).stdout
+        for camera in CAMERAS:
+            state = camera_state(camera["name"])
+            self.assertIn(state["live"]["address"], text, camera["name"])
+            self.assertIn(state["mac"], text.upper(), camera["name"])
+        self.assertIn(f"pool {POOL[0]} to {POOL[1]}", text)
+
+        blobs = [open(p, "rb").read() for p in saved] + [text.encode()]
+        for secret in SECRETS + ["7395"]:
+            raw = secret.encode()
+            forms = [raw, secret.encode("utf-16-le"), secret.encode("utf-16-be"), base64.b64encode(raw),
+                     raw.hex().encode(), raw.hex().upper().encode()]
+            for blob in blobs:
+                for form in forms:
+                    self.assertNotIn(form, blob, "a password in the installation record")
 
 
 if __name__ == "__main__":

@@ -25,7 +25,8 @@ std::vector<Entry> registry()
         {"label_secondarydnserror", label_secondarydnserror},
         {"label_ipassignerror", label_ipassignerror}, {"label_change_pw_error", label_change_pw_error},
         {"label_enter_newpw", label_enter_newpw}, {"label_confirm_newpw", label_confirm_newpw},
-        {"label_scanning", label_scanning}, {"image_tooltip", image_tooltip},
+        {"label_scanning", label_scanning}, {"label_record", label_record},
+        {"label_record_final", label_record_final}, {"image_tooltip", image_tooltip},
         {"button_back", button_back}, {"button_apply", button_apply},
         {"button_ipassign", button_ipassign}, {"button_rb1_ipassign", button_rb1_ipassign},
         {"button_rb2_ipassign", button_rb2_ipassign},
@@ -34,6 +35,8 @@ std::vector<Entry> registry()
         {"button_open_register", button_open_register},
         {"button_cancel_register", button_cancel_register},
         {"button_change_password", button_change_password}, {"button_rescan", button_rescan},
+        {"button_save_record", button_save_record},
+        {"button_save_record_final", button_save_record_final},
         {"button_cancel_scan", button_cancel_scan}, {"button_apply_no", button_apply_no},
         {"button_apply_yes", button_apply_yes}, {"button_quit_no", button_quit_no},
         {"button_quit_yes", button_quit_yes}, {"dialog_ipassign", dialog_ipassign},
@@ -56,7 +59,7 @@ std::vector<Entry> registry()
 TEST_F(RegistryTest, EveryIdentifierResolvesWithItsClass)
 {
     const auto entries = registry();
-    EXPECT_EQ(entries.size(), 59u);
+    EXPECT_EQ(entries.size(), 63u);
     for (const auto& entry : entries) {
         ASSERT_NE(entry.widget, nullptr) << entry.id;
         EXPECT_STREQ(gtk_buildable_get_name(GTK_BUILDABLE(entry.widget->gobj())), entry.id);

@@ -101,6 +101,16 @@ TEST_P(InventoryTest, RecordsMatchTheNamespacesInterfaces)
     }
 }
 
+// The installation record prints it: the interface's six bytes, not an address made of four.
+TEST_F(InventoryTest, HardwareAddressIsTheInterfacesMac)
+{
+    for (const char* command :
+         {"ip link add eth1 address 02:ab:cd:00:01:ff type veth peer name eth1-p", "ip link set eth1 up",
+          "ip addr add 192.168.1.1/24 brd + dev eth1"})
+        ASSERT_EQ(std::system(command), 0) << command;
+    EXPECT_EQ(NetworkConfig("eth1", "eth0").network1.hwaddr, "02:AB:CD:00:01:FF");
+}
+
 INSTANTIATE_TEST_SUITE_P(Namespace, InventoryTest, ::testing::ValuesIn(kCases),
                          [](const auto& info) { return std::string(info.param.name); });
 

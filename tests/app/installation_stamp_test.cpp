@@ -132,7 +132,7 @@ TEST_F(InstallationStampTest, FolderThatCannotBeMadeIsTracedAndNothingWritten)
     const std::string stamp = root + "/velnor-config-tool/completed";
     StdoutCapture out;
     EXPECT_FALSE(writeInstallationStamp(stamp, kWinterNoon));
-    EXPECT_TRUE(out.contains("Failed to write " + stamp + ": Not a directory")) << out.text();
+    EXPECT_TRUE(out.contains("Failed to write " + stamp + ": cannot create: Not a directory")) << out.text();
     EXPECT_EQ(entries(root), std::vector<std::string>{"velnor-config-tool"});
     EXPECT_EQ(read(root + "/velnor-config-tool"), "not a folder\n");
 }

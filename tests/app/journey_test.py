@@ -6,7 +6,7 @@ import os
 import time
 import unittest
 
-from wizard_driver import BUILD_DIR, TITLE, WizardDriver, close_request, wait_for, window_screenshot
+from wizard_driver import BUILD_DIR, TITLE, WizardDriver, wait_for, window_screenshot
 from labtest import LabTestCase, installation_stamp, log_size, read_log, remove_installation_stamp  # noqa: E402
 # (labtest is on the path the driver sets)
 
@@ -91,13 +91,13 @@ class Journey(WizardDriver, LabTestCase):
 
     def test_close_request_asks_first(self):
         wizard, frame = self.start_wizard()
-        close_request(TITLE)
+        self.ask_to_close()
         self.answer(frame, "No")
         wait_for(lambda: "Exiting..." in open(self.trace.name).read(), what="the trace")
         self.assertIsNone(wizard.poll())
         self.assertTrue(frame.showing)
 
-        close_request(TITLE)
+        self.ask_to_close()
         self.answer(frame, "Yes")
         self.assertEqual(wizard.wait(timeout=60), 0)
         self.assertIsNone(installation_stamp())
@@ -117,7 +117,7 @@ class Journey(WizardDriver, LabTestCase):
         wait_for(lambda: self.showing_label(frame, "The configuration is now completed."),
                  what="the final page")
 
-        close_request(TITLE)
+        self.ask_to_close()
         self.answer(frame, "Yes")
         self.assertEqual(wizard.wait(timeout=60), 0)
         self.assertIsNone(installation_stamp(), "the quit dialog recorded a finished installation")

@@ -149,6 +149,22 @@ class WizardDriver:
         # while the button runs its modal dialog, and the tree would look hung meanwhile.
         node.click()
 
+    def ask_to_close(self, attempts=5, wait_s=8):
+        """Sends the window manager's close request until the quit dialog shows. A request that
+        reaches the window before the toolkit listens is lost, as with a real window manager;
+        one sent while the dialog is up goes to the dialog's grab and changes nothing."""
+        from dogtail import tree
+        app = tree.root.application("velnor-config-tool")
+        for _ in range(attempts):
+            close_request(TITLE)
+            deadline = time.monotonic() + wait_s
+            while time.monotonic() < deadline:
+                if app.findChild(lambda n: n.roleName == "push button" and n.name == "No" and n.showing,
+                                 retry=False, requireResult=False):
+                    return
+                time.sleep(0.2)
+        raise AssertionError("the quit dialog did not show after the close request")
+
     def answer(self, frame_or_app, button_name):
         from dogtail import tree
         app = tree.root.application("velnor-config-tool")

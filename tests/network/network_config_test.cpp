@@ -1,5 +1,6 @@
 // The interface inventory against real interfaces, built in a network namespace of the test's own.
 #include <gtest/gtest.h>
+#include <fcntl.h>
 #include <sched.h>
 
 #include <cstdlib>
@@ -7,6 +8,7 @@
 #include <vector>
 
 #include "network/NetworkConfig.h"
+#include "utils/unique_fd.h"
 
 namespace {
 
@@ -70,8 +72,17 @@ void PrintTo(const InventoryCase& c, std::ostream* os) { *os << c.name; }
 
 class InventoryTest : public ::testing::TestWithParam<InventoryCase> {
 protected:
-    // A namespace of this process alone: its interfaces vanish with the process.
-    void SetUp() override { ASSERT_EQ(unshare(CLONE_NEWNET), 0) << "needs root"; }
+    // A namespace of this test alone; the process goes back to its own afterwards, since the
+    // tests after it in the same process use loopback.
+    void SetUp() override
+    {
+        ASSERT_TRUE(home_.valid());
+        ASSERT_EQ(unshare(CLONE_NEWNET), 0) << "needs root";
+    }
+    void TearDown() override { ASSERT_EQ(setns(home_.get(), CLONE_NEWNET), 0); }
+
+private:
+    UniqueFd home_ {::open("/proc/self/ns/net", O_RDONLY | O_CLOEXEC)};
 };
 
 void expectRecord(const interfaces_t& record, const Expected& expected)

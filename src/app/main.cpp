@@ -10,6 +10,7 @@
 #include "app/widgets.h"
 #include "discovery/poe.h"
 #include "network/NetworkConfig.h"
+#include "network/camera_network.h"
 #include "network/dhcp_page.h"
 
 // Hands over from the splash to the main window; the hold keeps the application from
@@ -55,7 +56,8 @@ int main(int /*argc*/, char* /*argv*/[])
     prepare_widgets();
     apply_header_style();
 
-    NetworkConfig networkConfig("eth1", "eth0");
+    NetworkConfig networkConfig(kCameraInterface, kSiteInterface);
+    useCameraNetwork(networkConfig.network1);
     init_dhcp(networkConfig);
     init_networkConfig(networkConfig);
     init_label_menu();

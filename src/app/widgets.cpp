@@ -152,6 +152,7 @@ void prepare_widgets()
 {
     m_TreeView->set_model(m_camRefTreeModel);
     refTreeSelection = m_TreeView->get_selection();
+    m_TreeView->set_tooltip_column(m_CameraColumns.tooltip.index());
     label_enter_newpw->set_text("New\nPassword: ");
     label_confirm_newpw->set_text("Confirm\nPassword: ");
 }

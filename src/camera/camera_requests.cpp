@@ -6,6 +6,7 @@
 
 #include "camera/curlobject.h"
 #include "camera/trace_mask.h"
+#include "network/camera_network.h"
 #include "utils/address.h"
 
 namespace {
@@ -45,13 +46,20 @@ corvexPacket perform(std::unique_ptr<CurlObject> transport, const std::vector<st
 }
 
 // Only a dotted IPv4 address names a camera: the text of a discovery reply such as "x@10.0.0.9"
-// or a host name would send the credentials, and later a new password, to another host.
+// or a host name would send the credentials, and later a new password, to another host. And
+// only a host of the camera network is asked: another address would take the default route
+// out to the site's network.
 bool refused(const std::string& address)
 {
-    if (Utils::validateIpAddress(address))
-        return false;
-    std::cout << "not a camera address, nothing sent: " << address << std::endl;
-    return true;
+    if (!Utils::validateIpAddress(address)) {
+        std::cout << "not a camera address, nothing sent: " << address << std::endl;
+        return true;
+    }
+    if (placeOf(address, cameraNetwork()) != CameraPlace::Inside) {
+        std::cout << "not on the camera network, nothing sent: " << address << std::endl;
+        return true;
+    }
+    return false;
 }
 
 corvexPacket request(const std::string& url, const std::string& user, const std::string& password)

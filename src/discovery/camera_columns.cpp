@@ -11,4 +11,5 @@ CameraModelColumns::CameraModelColumns()
     add(Firmware);
     add(Username);
     add(pw);
+    add(tooltip);
 }

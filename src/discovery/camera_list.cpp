@@ -8,6 +8,7 @@
 #include "app/scan_progress.h"
 #include "camera/camera_requests.h"
 #include "discovery/scan_rows.h"
+#include "network/camera_network.h"
 
 namespace {
 
@@ -15,19 +16,28 @@ namespace {
 constexpr auto kFirstReplyPause = std::chrono::seconds(1);
 
 // The status check tells a factory-new camera; the factory login, when it still works,
-// connects the row and tells the firmware.
+// connects the row and tells the firmware. A camera the wizard may not ask keeps its row, with
+// the reason in its status and tooltip.
 void addCameraRow(unsigned int number, const std::string& model, const std::string& mode,
                   const std::string& address, const std::string& mac, const std::string& firmware)
 {
     Gtk::TreeModel::Row row = *m_camRefTreeModel->append();
     row[m_CameraColumns.c1] = static_cast<int>(number);
     row[m_CameraColumns.model] = mendUtf8(model);
-    row[m_CameraColumns.status] = getStatus(address);
     row[m_CameraColumns.Mode] = mode;
     row[m_CameraColumns.IP] = mendUtf8(address);
     row[m_CameraColumns.MAC] = mendUtf8(mac);
     row[m_CameraColumns.Firmware] = firmware;
 
+    const CameraPlace place = placeOf(address, cameraNetwork());
+    if (place != CameraPlace::Inside) {
+        row[m_CameraColumns.status] = place == CameraPlace::NoAddress ? kNoAddressStatus : kOtherNetworkStatus;
+        // The tree view reads its tooltips as markup.
+        row[m_CameraColumns.tooltip] =
+            Glib::Markup::escape_text(mendUtf8(placeTooltip(place, address, cameraNetwork())));
+        return;
+    }
+    row[m_CameraColumns.status] = getStatus(address);
     const DeviceInfo login =
         readDeviceInfo(getCorvexData(kDeviceInfoView, address, kFactoryUser, kFactoryPassword));
     if (login.accepted)
@@ -40,7 +50,10 @@ void init_treeview1(std::string broadcastAddress)
 {
     std::cout << "netinfo:" << broadcastAddress << std::endl;
     m_camRefTreeModel->clear();
-    disco.SendBroadcastPacket(broadcastAddress.c_str());
+    if (!disco.SendBroadcastPacket(broadcastAddress.c_str())) {
+        std::cout << "--------Ending Broadcast-------- \ncameras=0" << std::endl;
+        return;
+    }
     std::this_thread::sleep_for(kFirstReplyPause);
 
     unsigned int number = 1;
@@ -48,7 +61,7 @@ void init_treeview1(std::string broadcastAddress)
     ReplySequence sequence;
     std::string model, status, mode, address, mac, firmware;
     while (disco.ReceiveDiscoveryMessage(model, status, mode, address, mac, firmware)) {
-        if (sequence.addsRow(address))
+        if (sequence.addsRow(address, mac))
             addCameraRow(number++, model, mode, address, mac, firmware);
         ++replies;
     }

@@ -1,9 +1,11 @@
 #include "discovery/discovery.h"
 
 #include <arpa/inet.h>
+#include <net/if.h>
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
+#include <sys/uio.h>
 
 #include <algorithm>
 #include <cctype>
@@ -15,6 +17,7 @@
 #include <iostream>
 
 #include "discovery/discovery_reply.h"
+#include "network/camera_network.h"
 
 UniqueFd send_socket_;
 UniqueFd recv_socket_;
@@ -43,6 +46,10 @@ struct ScanBudget {
 // The budget of the scan in progress, like the sockets; the broadcast starts a fresh one.
 ScanBudget scanBudget;
 
+// The camera interface's index as the kernel numbers it, found when the sockets open; 0 (no
+// interface) while it is not there, so then no reply counts.
+unsigned int cameraInterfaceIndex = 0;
+
 // Adds the time spent in one ReceiveDiscoveryMessage call to the scan's budget, however it returns.
 class ListeningClock {
 public:
@@ -67,6 +74,37 @@ UniqueFd udpSocket()
     return UniqueFd(socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, IPPROTO_UDP));
 }
 
+// Reads one waiting datagram, without waiting; arrivedOn is the index of the interface it came
+// in on, 0 when the kernel did not say.
+ssize_t receiveDatagram(int fd, uint8_t* buffer, std::size_t size, unsigned int& arrivedOn)
+{
+    iovec part{buffer, size};
+    alignas(cmsghdr) char control[CMSG_SPACE(sizeof(in_pktinfo))] = {};
+    msghdr message{};
+    message.msg_iov = &part;
+    message.msg_iovlen = 1;
+    message.msg_control = control;
+    message.msg_controllen = sizeof control;
+    arrivedOn = 0;
+    const ssize_t count = recvmsg(fd, &message, MSG_DONTWAIT);
+    if (count < 0)
+        return count;
+    for (cmsghdr* item = CMSG_FIRSTHDR(&message); item != nullptr; item = CMSG_NXTHDR(&message, item)) {
+        if (item->cmsg_level != IPPROTO_IP || item->cmsg_type != IP_PKTINFO)
+            continue;
+        in_pktinfo info{};
+        std::memcpy(&info, CMSG_DATA(item), sizeof info);
+        arrivedOn = static_cast<unsigned int>(info.ipi_ifindex);
+    }
+    return count;
+}
+
+std::string interfaceName(unsigned int index)
+{
+    char name[IF_NAMESIZE] = {};
+    return index != 0 && if_indextoname(index, name) != nullptr ? name : "unknown";
+}
+
 bool enable(int fd, int option)
 {
     const int on = 1;
@@ -77,6 +115,7 @@ bool enable(int fd, int option)
 
 bool Discovery::OpenSocket(const char* /*address*/)
 {
+    cameraInterfaceIndex = if_nametoindex(cameraNetwork().interfaceName.c_str());
     send_socket_ = udpSocket();
     if (!send_socket_.valid())
         return false;
@@ -86,6 +125,10 @@ bool Discovery::OpenSocket(const char* /*address*/)
     if (!enable(send_socket_.get(), SO_BROADCAST))
         return false;
     if (!enable(recv_socket_.get(), SO_REUSEADDR))
+        return false;
+    // Replies are taken on every local address, so the kernel must say where each one arrived.
+    const int on = 1;
+    if (setsockopt(recv_socket_.get(), IPPROTO_IP, IP_PKTINFO, &on, sizeof on) != 0)
         return false;
 
     sockaddr_in local{};
@@ -97,7 +140,7 @@ bool Discovery::OpenSocket(const char* /*address*/)
     return true;
 }
 
-void Discovery::SendBroadcastPacket(const char* address)
+bool Discovery::SendBroadcastPacket(const char* address)
 {
     sockaddr_in destination{};
     destination.sin_family = AF_INET;
@@ -106,10 +149,14 @@ void Discovery::SendBroadcastPacket(const char* address)
     scanBudget = ScanBudget{};
 
     std::cout << "Sending Broadcast Packet on " << address << std::endl;
-    if (OpenSocket(address))
+    if (OpenSocket(address)) {
         std::cout << "open socket success" << std::endl;
-    else
-        std::cout << "open socket error: " << std::endl;
+    } else {
+        // Nothing is sent on a socket that is not there, and nothing is listened for.
+        std::cout << "open socket error: " << std::strerror(errno) << std::endl;
+        CloseSocket();
+        return false;
+    }
 
     uint8_t request[kDiscoveryMessageSize] = {};
     request[0] = kRequestCode;
@@ -119,10 +166,12 @@ void Discovery::SendBroadcastPacket(const char* address)
                                 reinterpret_cast<const sockaddr*>(&destination), sizeof destination);
     if (sent != static_cast<ssize_t>(sizeof request)) {
         std::cout << "sendto 1 fail" << std::endl;
-        return;
+        CloseSocket();
+        return false;
     }
     std::cout << "id: " << kIdentifier << std::endl;
     std::cout << "mode: " << std::isprint(request[0]) << std::endl;
+    return true;
 }
 
 bool Discovery::ReceiveDiscoveryMessage(std::string& model, std::string& status, std::string& mode,
@@ -157,12 +206,19 @@ bool Discovery::ReceiveDiscoveryMessage(std::string& model, std::string& status,
             continue;  // the scan's budget, not silence, ended this wait
 
         // Without a waiting datagram this read fails at once and the scan ends.
-        const ssize_t count = recvfrom(recv_socket_.get(), buffer, sizeof buffer - 1, MSG_DONTWAIT,
-                                       nullptr, nullptr);
+        unsigned int arrivedOn = 0;
+        const ssize_t count = receiveDatagram(recv_socket_.get(), buffer, sizeof buffer - 1, arrivedOn);
         std::printf("recv size=%d\n", static_cast<int>(count));
         std::fflush(stdout);
         if (count >= 0)
             ++scanBudget.datagrams;
+
+        // Any host of the site network could send a well-formed reply naming itself; the scan
+        // would then send it the factory login.
+        if (count >= 0 && (arrivedOn == 0 || arrivedOn != cameraInterfaceIndex)) {
+            std::cout << "reply not from the camera network: " << interfaceName(arrivedOn) << std::endl;
+            continue;
+        }
 
         DiscoveryReply reply;
         if (count < 0 || !decodeDiscoveryReply(buffer, static_cast<std::size_t>(count), reply)) {

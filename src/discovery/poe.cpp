@@ -3,7 +3,9 @@
 #include <fcntl.h>
 #include <sys/ioctl.h>
 
+#include <cerrno>
 #include <cstdint>
+#include <cstring>
 #include <iostream>
 
 #include "utils/unique_fd.h"
@@ -34,6 +36,12 @@ void throttle_switchports(int state)
     // Close-on-exec: a command started meanwhile must not hold the switch's device.
     UniqueFd device(open(kPoeDevice, O_RDWR | O_CLOEXEC));
     std::cout << "fd: " << device.get() << std::endl;
+    // Without the device there is nothing to ask: sixteen requests on no descriptor would only
+    // fail sixteen times.
+    if (!device.valid()) {
+        std::cout << "cannot open " << kPoeDevice << ": " << std::strerror(errno) << std::endl;
+        return;
+    }
     std::cout << "cmd: " << static_cast<int32_t>(kSetPortRequest) << std::endl;
 
     // A port the driver refuses is traced and the others are still set.

@@ -42,9 +42,9 @@ bool isNumber(const std::string& text)
     return !text.empty() && text.find_first_not_of("[0123456789]") == std::string::npos;
 }
 
-// The whole text as a dotted address, host order. A NUL inside would end the text for inet_pton
-// while the octet readers read on past it, so such a text is no address.
-static bool parseAddress(const std::string& text, uint32_t& bits)
+// A NUL inside would end the text for inet_pton while the octet readers read on past it, so
+// such a text is no address.
+bool parseAddress(const std::string& text, uint32_t& bits)
 {
     in_addr parsed{};
     if (text.find('\0') != std::string::npos || inet_pton(AF_INET, text.c_str(), &parsed) != 1)

@@ -12,6 +12,8 @@ std::vector<std::string> split_string(const std::string& text, const std::string
 bool isNumber(const std::string& text);
 
 bool validateIpAddress(std::string address);
+// The whole text as a dotted address, in host order; false, bits untouched, when it is none.
+bool parseAddress(const std::string& text, uint32_t& bits);
 // A dotted address whose one bits run unbroken from the top, at least one of them.
 bool validateSubnetMask(std::string mask);
 bool validateDhcpNetwork(std::string start, std::string end);

@@ -11,12 +11,16 @@
 #include "app/camera_page_fixture.h"
 #include "app/process_objects.h"
 #include "app/scan_progress.h"
+#include "app/widgets.h"
+#include "discovery/scan_rows.h"
 #include "support/stdout_capture.h"
 #include "utils/unique_fd.h"
 
 namespace {
 
 constexpr uint16_t kReplyPort = 7711;
+constexpr uint16_t kWebPort = 80;
+constexpr const char* kSiteHost = "10.20.30.1";  // the site network's side of the lab
 constexpr std::size_t kReplySize = 334;
 
 std::string craftedReply(const std::string& mac, const std::string& ip, const std::string& model)
@@ -39,6 +43,40 @@ bool allAnsweredSince(const std::vector<std::size_t>& sizes)
     }
     return true;
 }
+
+// Sends the datagram to the recorder's reply port at the address.
+void sendReply(int fd, const std::string& datagram, const std::string& address)
+{
+    sockaddr_in to{};
+    to.sin_family = AF_INET;
+    to.sin_port = htons(kReplyPort);
+    inet_pton(AF_INET, address.c_str(), &to.sin_addr);
+    sendto(fd, datagram.data(), datagram.size(), 0, reinterpret_cast<const sockaddr*>(&to), sizeof to);
+}
+
+// Sends the datagrams from a socket of the lab once every camera has answered the scan's
+// request, so that they reach the scan after the cameras' own replies.
+class LateReplies {
+public:
+    LateReplies(UniqueFd from, std::vector<std::string> datagrams, std::string to)
+        : sizes_(cameraLogSizes("discovery.log")), from_(std::move(from)),
+          worker_([this, datagrams = std::move(datagrams), to = std::move(to)] {
+              if (!lab::waitUntil([&] { return allAnsweredSince(sizes_); }, std::chrono::seconds(30)))
+                  return;
+              for (const std::string& datagram : datagrams)
+                  sendReply(from_.get(), datagram, to);
+          })
+    {
+    }
+    ~LateReplies() { worker_.join(); }
+    LateReplies(const LateReplies&) = delete;
+    LateReplies& operator=(const LateReplies&) = delete;
+
+private:
+    const std::vector<std::size_t> sizes_;
+    const UniqueFd from_;
+    std::thread worker_;
+};
 
 void expectCamera(const ListRow& row, const char* status, const char* firmware, const char* user)
 {
@@ -99,9 +137,9 @@ TEST_F(CameraList, EveryCameraARowNumberedInOrderWithWhatItsAnswersTell)
     }
 }
 
-// Replies of its own reach the scan after every camera's: an address text that names a host
-// inside it (first, so no camera's reply just before can hide what follows), then A, A again,
-// B and A.
+// Replies of its own, sent from a camera on the camera network, reach the scan after every
+// camera's: an address text that names a host inside it (first, so no camera's reply just before
+// can hide what follows), then A, A again, B and A.
 TEST_F(CameraList, RepeatsInARowAreDroppedOthersListedAndOnlyDottedAddressesAsked)
 {
     arriveAtCameraPage(true);
@@ -113,21 +151,13 @@ TEST_F(CameraList, RepeatsInARowAreDroppedOthersListedAndOnlyDottedAddressesAske
         craftedReply("02:56:4C:00:0A:01", a, "LAB-CRAFT-A"), craftedReply("02:56:4C:00:0A:01", a, "LAB-CRAFT-A"),
         craftedReply("02:56:4C:00:0B:01", b, "LAB-CRAFT-B"), craftedReply("02:56:4C:00:0A:01", a, "LAB-CRAFT-A")};
 
-    const std::vector<std::size_t> sizes = cameraLogSizes("discovery.log");
-    std::thread sender([&] {
-        if (!lab::waitUntil([&] { return allAnsweredSince(sizes); }, std::chrono::seconds(30)))
-            return;
-        UniqueFd fd(socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, IPPROTO_UDP));
-        sockaddr_in to{};
-        to.sin_family = AF_INET;
-        to.sin_port = htons(kReplyPort);
-        to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        for (const std::string& reply : crafted)
-            sendto(fd.get(), reply.data(), reply.size(), 0, reinterpret_cast<const sockaddr*>(&to), sizeof to);
-    });
     StdoutCapture out;
-    rescan();
-    sender.join();
+    {
+        UniqueFd camera = lab::socketIn(cams::kOwn, SOCK_DGRAM);
+        ASSERT_TRUE(camera.valid());
+        const LateReplies late(std::move(camera), crafted, nc.network1.address);
+        rescan();
+    }
     const std::string trace = out.finish();
 
     std::vector<std::string> craftedRows;
@@ -135,13 +165,94 @@ TEST_F(CameraList, RepeatsInARowAreDroppedOthersListedAndOnlyDottedAddressesAske
         if (row.model.rfind("LAB-CRAFT-", 0) == 0)
             craftedRows.push_back(row.model + " " + row.ip + " " + row.status);
     EXPECT_EQ(craftedRows, (std::vector<std::string>{
-                               "LAB-CRAFT-X " + foreign + " Not Connected", "LAB-CRAFT-A 192.168.1.64 Not Connected",
+                               "LAB-CRAFT-X " + foreign + " Other Network", "LAB-CRAFT-A 192.168.1.64 Not Connected",
                                "LAB-CRAFT-B " + b + " Connected", "LAB-CRAFT-A 192.168.1.64 Not Connected"}));
     EXPECT_EQ(rows().size(), cams::kAll.size() + 4);
     EXPECT_NE(trace.find("cameras=" + std::to_string(cams::kAll.size() + crafted.size())), std::string::npos)
         << trace;
     // The transport traces every URL it is given: none starts with the foreign text.
     EXPECT_EQ(trace.find("\n" + foreign), std::string::npos) << trace;
+}
+
+// A host of the site network sends a well-formed reply naming itself to the recorder's eth0,
+// where a scan listens too: no row, and the host hears nothing from the wizard.
+TEST_F(CameraList, ASiteHostsReplyIsNeitherListedNorAsked)
+{
+    arriveAtCameraPage(true);
+    const UniqueFd listener = lab::listenerIn("site", kWebPort);
+    UniqueFd site = lab::socketIn("site", SOCK_DGRAM);
+    ASSERT_TRUE(listener.valid() && site.valid());
+
+    StdoutCapture out;
+    {
+        const LateReplies late(std::move(site), {craftedReply("02:56:4C:00:5E:01", kSiteHost, "LAB-SITE-HOST")},
+                               nc.network2.address);
+        rescan();
+    }
+    const std::string trace = out.finish();
+
+    EXPECT_NE(trace.find("reply not from the camera network: eth0\n"), std::string::npos) << trace;
+    ASSERT_EQ(rows().size(), cams::kAll.size());
+    for (const ListRow& row : rows())
+        EXPECT_NE(row.model, "LAB-SITE-HOST");
+    EXPECT_FALSE(lab::connected(listener.get()));
+}
+
+// A factory-new camera whose reply names an address of another network, which the wizard could
+// reach through its default route to the site: the row is there and tells why, and nothing
+// reaches that address during the scan, selection, Connect and Set Password.
+TEST_F(CameraList, ACameraNamingAnAddressOutsideIsListedButNeverAsked)
+{
+    const std::string outside = "10.1.1.50";
+    resetCamera(cams::kFresh2);
+    ASSERT_TRUE(lab::command("exec site ip addr add " + outside + "/32 dev eth0"));
+    ASSERT_TRUE(lab::command(std::string("camera ") + cams::kFresh2 + " set reply_address=" + outside));
+    struct Restore {
+        std::string outside;
+        ~Restore()
+        {
+            lab::command(std::string("camera ") + cams::kFresh2 + " set reply_address=");
+            lab::command("exec site ip addr del " + outside + "/32 dev eth0");
+        }
+    } restore{outside};
+    const UniqueFd listener = lab::listenerIn("site", kWebPort);
+    ASSERT_TRUE(listener.valid());
+    {
+        // Reachable from the recorder's namespace, where the wizard runs.
+        UniqueFd probe(socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
+        sockaddr_in to{};
+        to.sin_family = AF_INET;
+        to.sin_port = htons(kWebPort);
+        inet_pton(AF_INET, outside.c_str(), &to.sin_addr);
+        ASSERT_EQ(::connect(probe.get(), reinterpret_cast<const sockaddr*>(&to), sizeof to), 0);
+        ASSERT_TRUE(lab::waitUntil([&] { return lab::connected(listener.get()); }, std::chrono::seconds(5)));
+    }
+    const std::size_t requestsBefore = lab::fileText(lab::cameraFile(cams::kFresh2, "requests.log")).size();
+
+    StdoutCapture out;
+    arriveAtCameraPage(true);
+    const ListRow row = rowOf(cams::kFresh2);
+    EXPECT_EQ(row.ip, outside);
+    EXPECT_EQ(row.status, "Other Network");
+    EXPECT_EQ(row.tooltip, "10.1.1.50 is outside the camera network 192.168.1.0/24, so the wizard does not "
+                           "contact it. Set the camera to DHCP (for example with its reset button) and Rescan.");
+
+    select({cams::kFresh2});
+    EXPECT_FALSE(button_ipassign->get_sensitive());
+    connect({cams::kFresh2}, kFactoryUser, kFactoryPassword);
+    select({cams::kFresh2});
+    const std::string password = lab::secret("Never-Sent-2580");
+    entry_camPW1->set_text(password);
+    entry_camPW2->set_text(password);
+    button_change_password->clicked();
+    const std::string trace = out.finish();
+
+    EXPECT_EQ(rowOf(cams::kFresh2).status, "Other Network");
+    EXPECT_FALSE(lab::connected(listener.get()));
+    EXPECT_EQ(trace.find("http://" + outside), std::string::npos);
+    EXPECT_EQ(trace.find("\n" + outside + "/"), std::string::npos) << "a request URL for it";
+    EXPECT_EQ(lab::requestsSince(cams::kFresh2, requestsBefore), std::vector<std::string>{});
+    EXPECT_EQ(lab::state(cams::kFresh2, "s[\"initialized\"]"), "False");
 }
 
 // Ticks the countdown by hand and records what the dialog shows after each.

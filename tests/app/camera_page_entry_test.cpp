@@ -18,6 +18,7 @@
 namespace {
 
 constexpr const char* kDhcpFile = "/etc/dhcp/dhcpd.conf";
+constexpr uint16_t kWebPort = 80;
 
 // The port requests of the PoE log, as "port=state" in their order.
 std::vector<std::string> portRequests(const std::string& log)
@@ -107,6 +108,9 @@ TEST_F(CameraPageEntry, DhcpOnWritesACheckedFileThenRestartsAndEnablesThenPowerC
 TEST_F(CameraPageEntry, DhcpOffStopsAndDisablesAndLeavesTheFileByteForByte)
 {
     const std::string before = lab::fileText(kDhcpFile);
+    // A request to 0.0.0.0 would reach the recorder itself.
+    const UniqueFd unaddressed = lab::listenerIn("nvr", kWebPort);
+    ASSERT_TRUE(unaddressed.valid());
     StdoutCapture out;
     arriveAtCameraPage(false);
     const std::string trace = out.finish();
@@ -121,8 +125,21 @@ TEST_F(CameraPageEntry, DhcpOffStopsAndDisablesAndLeavesTheFileByteForByte)
               std::string::npos);
     EXPECT_EQ(labFile("isc-dhcp-server.enabled").substr(0, 8), "disabled");
     EXPECT_EQ(portRequests(linesSince("poe.log", poeLogStart)), powerCycle());
-    // Without a DHCP server only the static camera comes back with an address.
+    // Without a DHCP server only the static camera comes back with an address. The others all
+    // reply 0.0.0.0: each keeps its row, and none is asked.
     EXPECT_EQ(rowOf(cams::kOwn).ip, "192.168.1.64");
+    EXPECT_EQ(rows().size(), cams::kAll.size());
+    for (const std::string& camera : cams::kAll) {
+        if (camera == cams::kOwn)
+            continue;
+        SCOPED_TRACE(camera);
+        const ListRow row = rowOf(camera);
+        EXPECT_EQ(row.ip, "0.0.0.0");
+        EXPECT_EQ(row.status, "No Address");
+        EXPECT_NE(row.tooltip.find("no address yet"), std::string::npos) << row.tooltip;
+    }
+    EXPECT_FALSE(lab::connected(unaddressed.get()));
+    EXPECT_EQ(trace.find("0.0.0.0/"), std::string::npos) << "a request URL for no address";
 }
 
 TEST_F(CameraPageEntry, BackFromTheFinalPageRunsItAllAgainBackFromTheCameraPageNothing)

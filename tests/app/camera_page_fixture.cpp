@@ -132,6 +132,7 @@ std::vector<ListRow> CameraPageTest::rows() const
         r.firmware = Glib::ustring(row[m_CameraColumns.Firmware]).raw();
         r.user = Glib::ustring(row[m_CameraColumns.Username]).raw();
         r.password = Glib::ustring(row[m_CameraColumns.pw]).raw();
+        r.tooltip = Glib::ustring(row[m_CameraColumns.tooltip]).raw();
         all.push_back(r);
     }
     return all;

@@ -24,7 +24,7 @@ inline const std::vector<std::string> kAll = {kFresh, kFresh2, kDefault, kOwn, k
 // One row of the camera list as text.
 struct ListRow {
     int number;
-    std::string model, status, mode, ip, mac, firmware, user, password;
+    std::string model, status, mode, ip, mac, firmware, user, password, tooltip;
 };
 
 class CameraPageTest : public GuiTest {

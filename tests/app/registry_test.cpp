@@ -65,11 +65,13 @@ TEST_F(RegistryTest, EveryIdentifierResolvesWithItsClass)
         EXPECT_STREQ(gtk_buildable_get_name(GTK_BUILDABLE(entry.widget->gobj())), entry.id);
     }
     ASSERT_TRUE(m_camRefTreeModel);
-    EXPECT_EQ(m_camRefTreeModel->get_n_columns(), 9);
+    // The columns of the record, the last one the rows' tooltips.
+    EXPECT_EQ(m_camRefTreeModel->get_n_columns(), 10);
     EXPECT_EQ(m_camRefTreeModel->get_column_type(0), G_TYPE_INT);
-    for (int column = 1; column < 9; ++column)
+    for (int column = 1; column < 10; ++column)
         EXPECT_EQ(m_camRefTreeModel->get_column_type(column), G_TYPE_STRING) << column;
     EXPECT_EQ(m_TreeView->get_model(), Glib::RefPtr<Gtk::TreeModel>(m_camRefTreeModel));
+    EXPECT_EQ(m_TreeView->get_tooltip_column(), m_CameraColumns.tooltip.index());
     EXPECT_TRUE(refTreeSelection);
 }
 

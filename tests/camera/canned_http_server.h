@@ -15,14 +15,16 @@
 #include <string>
 #include <thread>
 
+#include "network/camera_network.h"
 #include "utils/unique_fd.h"
 
 // The camera requests take a bare IPv4 address, so their server needs the web's own port: this
 // gives the test a network namespace of its own with its loopback up, and returns the process to
-// its own namespace when it ends.
+// its own namespace when it ends. Meanwhile the loopback is the camera network, as if the
+// recorder were 127.0.0.254/8, so 127.0.0.1 is a camera the requests may ask.
 class PrivateLoopback {
 public:
-    PrivateLoopback()
+    PrivateLoopback() : cameraNetworkBefore_(cameraNetwork())
     {
         UniqueFd home(open("/proc/self/ns/net", O_RDONLY | O_CLOEXEC));
         if (!home.valid() || unshare(CLONE_NEWNET) != 0)
@@ -35,9 +37,11 @@ public:
             return;
         request.ifr_flags |= IFF_UP;
         ready_ = ioctl(control.get(), SIOCSIFFLAGS, &request) == 0;
+        useCameraNetwork(CameraNetwork{"lo", "127.0.0.254", "255.0.0.0"});
     }
     ~PrivateLoopback()
     {
+        useCameraNetwork(cameraNetworkBefore_);
         if (home_.valid())
             setns(home_.get(), CLONE_NEWNET);
     }
@@ -48,6 +52,7 @@ public:
     bool ready() const { return ready_; }
 
 private:
+    const CameraNetwork cameraNetworkBefore_;
     UniqueFd home_;
     bool ready_ = false;
 };

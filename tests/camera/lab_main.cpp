@@ -8,11 +8,14 @@
 
 #include "camera/curlobject.h"
 #include "lab_support.h"
+#include "network/camera_network.h"
 #include "support/stdout_capture.h"
 
 int main(int argc, char** argv)
 {
     testing::InitGoogleTest(&argc, argv);
+    // As the wizard does at start-up: the lab's eth1 is the camera network.
+    useCameraNetwork(NetworkConfig(kCameraInterface, kSiteInterface).network1);
     std::string output;
     // The whole run's output is kept back and printed only after it was checked.
     int result;

@@ -1,5 +1,11 @@
 #include "lab_support.h"
 
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <netinet/in.h>
+#include <sched.h>
+#include <sys/socket.h>
+
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
@@ -12,6 +18,16 @@ namespace lab {
 namespace {
 
 constexpr const char* kDefaultLabDir = "/run/velnor-lab";
+// Where `ip netns` keeps the namespaces; the lab names its own "vlab-NAME" (instance 0) or
+// "vlabN-NAME" (instance N).
+constexpr const char* kNetnsDir = "/run/netns/";
+
+std::string namespacePath(const std::string& where)
+{
+    const char* instance = std::getenv("VELNOR_LAB_INSTANCE");
+    const std::string number = instance != nullptr && std::string(instance) != "0" ? instance : "";
+    return kNetnsDir + std::string("vlab") + number + "-" + where;
+}
 constexpr const char* kPython = "/usr/bin/python3";
 constexpr auto kPollInterval = std::chrono::milliseconds(100);
 
@@ -118,6 +134,51 @@ std::vector<std::string> requestsSince(const std::string& camera, std::size_t si
         lines.push_back(blank == std::string::npos ? line : line.substr(blank + 1));
     }
     return lines;
+}
+
+bool command(const std::string& arguments)
+{
+    const char* labCommand = std::getenv("VELNOR_LAB");
+    if (labCommand == nullptr)
+        return false;
+    int exitCode = -1;
+    Utils::execCommand(std::string(labCommand) + " " + arguments + " >/dev/null 2>&1", exitCode);
+    return exitCode == 0;
+}
+
+UniqueFd socketIn(const std::string& where, int type)
+{
+    // A thread of its own enters the namespace, so the test's own threads stay where they are.
+    UniqueFd made;
+    std::thread([&] {
+        UniqueFd space(open(namespacePath(where).c_str(), O_RDONLY | O_CLOEXEC));
+        if (space.valid() && setns(space.get(), CLONE_NEWNET) == 0)
+            made.reset(socket(AF_INET, type | SOCK_CLOEXEC, 0));
+    }).join();
+    return made;
+}
+
+UniqueFd listenerIn(const std::string& where, uint16_t port)
+{
+    UniqueFd listener = socketIn(where, SOCK_STREAM | SOCK_NONBLOCK);
+    const int on = 1;
+    setsockopt(listener.get(), SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
+    sockaddr_in any{};
+    any.sin_family = AF_INET;
+    any.sin_port = htons(port);
+    any.sin_addr.s_addr = htonl(INADDR_ANY);
+    if (bind(listener.get(), reinterpret_cast<const sockaddr*>(&any), sizeof any) != 0 ||
+        listen(listener.get(), 16) != 0)
+        listener.reset();
+    return listener;
+}
+
+bool connected(int listener)
+{
+    bool any = false;
+    for (UniqueFd peer(accept(listener, nullptr, nullptr)); peer.valid(); peer.reset(accept(listener, nullptr, nullptr)))
+        any = true;
+    return any;
 }
 
 }  // namespace lab

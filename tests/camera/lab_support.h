@@ -3,10 +3,13 @@
 #pragma once
 
 #include <chrono>
+#include <cstdint>
 #include <cstddef>
 #include <functional>
 #include <string>
 #include <vector>
+
+#include "utils/unique_fd.h"
 
 namespace lab {
 
@@ -48,5 +51,16 @@ bool waitAllReady();
 
 // Lines of the camera's request log written after `since` bytes, without their time stamps.
 std::vector<std::string> requestsSince(const std::string& camera, std::size_t since);
+
+// Runs the lab command of the session (`lab ARGUMENTS`, its output dropped); true on exit 0.
+bool command(const std::string& arguments);
+
+// A socket made in one of the lab's network namespaces ("site", "nvr" or a camera's name); it
+// stays in that namespace's network whichever thread uses it. Invalid when that failed.
+UniqueFd socketIn(const std::string& where, int type);
+// A TCP listener on every address of that namespace, on the port.
+UniqueFd listenerIn(const std::string& where, uint16_t port);
+// Whether anybody has connected to the listener since the last call.
+bool connected(int listener);
 
 }  // namespace lab

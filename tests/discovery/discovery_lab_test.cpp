@@ -44,6 +44,19 @@ sockaddr_in loopback(uint16_t port)
     return to;
 }
 
+// The recorder's reply port on its camera interface, where only the camera network's hosts
+// reach it: replies sent from a camera's namespace arrive there as a camera's do.
+constexpr const char* kRecorderCameraSide = "192.168.1.1";
+
+sockaddr_in cameraSide(uint16_t port)
+{
+    sockaddr_in to{};
+    to.sin_family = AF_INET;
+    to.sin_port = htons(port);
+    inet_pton(AF_INET, kRecorderCameraSide, &to.sin_addr);
+    return to;
+}
+
 // What the recorder's own side of the bridge hears on the request port: the broadcast itself.
 UniqueFd requestListener()
 {
@@ -139,14 +152,19 @@ std::vector<std::string> poeLogOf(pid_t pid, std::size_t since)
 const char* const kCameras[] = {lab::kFresh, lab::kDefault, lab::kUsers, lab::kOkLine, lab::kHuge, lab::kChunky};
 
 // Sends the datagrams in turn to the reply port from a thread of its own, one per interval, until
-// stopped or `limit` have gone: the test's traffic stays bounded whatever the scan does.
+// stopped or `limit` have gone: the test's traffic stays bounded whatever the scan does. From the
+// recorder over its loopback, or from a camera's namespace to the recorder's camera side.
 class ReplySender {
 public:
-    ReplySender(std::vector<std::string> datagrams, int limit, std::chrono::milliseconds interval)
-        : datagrams_(std::move(datagrams)), socket_(socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, IPPROTO_UDP))
+    ReplySender(std::vector<std::string> datagrams, int limit, std::chrono::milliseconds interval,
+                const std::string& fromCamera = "")
+        : datagrams_(std::move(datagrams)),
+          socket_(fromCamera.empty() ? UniqueFd(socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, IPPROTO_UDP))
+                                     : lab::socketIn(fromCamera, SOCK_DGRAM))
     {
-        worker_ = std::thread([this, limit, interval] {
-            const sockaddr_in to = loopback(kReplyPort);
+        EXPECT_TRUE(socket_.valid());
+        const sockaddr_in to = fromCamera.empty() ? loopback(kReplyPort) : cameraSide(kReplyPort);
+        worker_ = std::thread([this, limit, interval, to] {
             std::unique_lock<std::mutex> lock(mutex_);
             for (int i = 0; i < limit && !stopping_; ++i) {
                 const std::string& datagram = datagrams_[static_cast<std::size_t>(i) % datagrams_.size()];
@@ -252,7 +270,10 @@ TEST(LabDiscovery, CamerasAndCraftedDatagramsOnTheReplyPort)
     ASSERT_TRUE(lab::waitAllReady());
     UniqueFd listener = requestListener();
     ASSERT_TRUE(listener.valid());
-    UniqueFd sender(socket(AF_INET, SOCK_DGRAM, IPPROTO_UDP));
+    // Sent from the static camera's namespace, so they arrive on the camera interface.
+    UniqueFd sender = lab::socketIn(lab::kDefault, SOCK_DGRAM);
+    ASSERT_TRUE(sender.valid());
+    UniqueFd local(socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, IPPROTO_UDP));
 
     // Strays of every wrong size first, then replies that no camera sent.
     const std::vector<std::string> crafted = {
@@ -268,12 +289,19 @@ TEST(LabDiscovery, CamerasAndCraftedDatagramsOnTheReplyPort)
         // A model that fills its field runs on over the mode byte into what follows.
         craftedReply("CR:AF:TE:D0:00:AA", "10.0.0.5", std::string(23, 'M') + "\x02" + "FW", 2),
     };
+    // A well-formed reply over the recorder's own loopback: not from the camera network.
+    const std::string fromLoopback = craftedReply("CR:AF:TE:D0:00:10", "192.168.1.77", "Crafted-Lo", 1);
     const Scan first = scan([&] {
-        const sockaddr_in to = loopback(kReplyPort);
+        const sockaddr_in to = cameraSide(kReplyPort);
         for (const std::string& datagram : crafted)
             sendto(sender.get(), datagram.data(), datagram.size(), 0, reinterpret_cast<const sockaddr*>(&to),
                    sizeof to);
+        const sockaddr_in self = loopback(kReplyPort);
+        sendto(local.get(), fromLoopback.data(), fromLoopback.size(), 0, reinterpret_cast<const sockaddr*>(&self),
+               sizeof self);
     });
+    EXPECT_EQ(first.byMac.count("CR:AF:TE:D0:00:10"), 0u);
+    EXPECT_NE(first.trace.find("recv size=334\nreply not from the camera network: lo\n"), std::string::npos);
 
     const std::map<std::string, Decoded> expectedCrafted = {
         {"CR:AF:TE:D0:00:00", {"Crafted-Static", "Not Connected", "Static", "10.0.0.1", "Unknown"}},
@@ -346,7 +374,7 @@ TEST(LabDiscovery, EndlessRepliesEndTheScanAtItsTimeLimit)
     const auto start = std::chrono::steady_clock::now();
     const Scan endless = scan([&] {
         sender.emplace(std::vector<std::string>{craftedReply("02:4C:41:42:FF:01", "10.0.0.9", "LAB-CRAFTED", 1)},
-                       60, std::chrono::seconds(1));
+                       60, std::chrono::seconds(1), lab::kDefault);
     });
     const double took = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     sender->stop();

@@ -1,4 +1,5 @@
 #include <fcntl.h>
+#include <poll.h>
 #include <gtest/gtest.h>
 #include <sched.h>
 #include <unistd.h>
@@ -6,8 +7,10 @@
 #include <string>
 #include <vector>
 
+#include "../camera/canned_http_server.h"
 #include "support/stdout_capture.h"
 #include "discovery/discovery.h"
+#include "network/camera_network.h"
 #include "utils/command.h"
 #include "utils/unique_fd.h"
 
@@ -77,4 +80,98 @@ TEST_F(DiscoverySockets, CloseOnExecSoNoCommandInheritsThem)
     UniqueFd inheritable(dup(recv_socket_.get()));
     ASSERT_TRUE(inheritable.valid());
     EXPECT_EQ(inheritedBy({inheritable.get()}), std::to_string(inheritable.get()) + "\n");
+}
+
+namespace {
+
+constexpr uint16_t kRequestPort = 7701;
+constexpr uint16_t kReplyPort = 7711;
+
+UniqueFd boundUdp(uint16_t port)
+{
+    UniqueFd fd(socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, IPPROTO_UDP));
+    sockaddr_in local{};
+    local.sin_family = AF_INET;
+    local.sin_port = htons(port);
+    local.sin_addr.s_addr = htonl(INADDR_ANY);
+    if (bind(fd.get(), reinterpret_cast<const sockaddr*>(&local), sizeof local) != 0)
+        fd.reset();
+    return fd;
+}
+
+bool datagramWaiting(int fd)
+{
+    pollfd waiting{fd, POLLIN, 0};
+    return poll(&waiting, 1, 200) == 1;
+}
+
+void sendToLoopback(const std::string& datagram, uint16_t port)
+{
+    UniqueFd sender(socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, IPPROTO_UDP));
+    sockaddr_in to{};
+    to.sin_family = AF_INET;
+    to.sin_port = htons(port);
+    to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    sendto(sender.get(), datagram.data(), datagram.size(), 0, reinterpret_cast<const sockaddr*>(&to), sizeof to);
+}
+
+std::string cameraReply(const std::string& mac, const std::string& ip)
+{
+    std::string data(334, '\0');
+    data.replace(19, mac.size(), mac);
+    data.replace(37, ip.size(), ip);
+    data[132] = 1;
+    return data;
+}
+
+}  // namespace
+
+// The reply port held by another program: the scan sends no request and waits for nothing.
+TEST(DiscoveryWithoutSockets, NoRequestLeavesAndTheFailureIsTracedOnce)
+{
+    PrivateLoopback loopback;
+    ASSERT_TRUE(loopback.ready()) << "needs root";
+    const UniqueFd requests = boundUdp(kRequestPort);
+    const UniqueFd occupied = boundUdp(kReplyPort);
+    ASSERT_TRUE(requests.valid() && occupied.valid());
+
+    Discovery discovery;
+    StdoutCapture capture;
+    const bool sent = discovery.SendBroadcastPacket("127.0.0.1");
+    const std::string trace = capture.finish();
+
+    EXPECT_FALSE(sent);
+    EXPECT_EQ(trace, "Sending Broadcast Packet on 127.0.0.1\nopen socket error: Address already in use\n");
+    EXPECT_FALSE(send_socket_.valid());
+    EXPECT_FALSE(recv_socket_.valid());
+    EXPECT_FALSE(datagramWaiting(requests.get())) << "a request left on a half-opened pair";
+}
+
+// Only a reply that arrived on the camera interface counts. Here the loopback is the camera
+// network ("lo"), or the camera interface is one the namespace does not have.
+TEST(DiscoveryArrival, OnlyRepliesOnTheCameraInterfaceCount)
+{
+    struct Case {
+        const char* interfaceName;
+        bool listed;
+    };
+    for (const Case& c : {Case{"lo", true}, Case{"eth1", false}}) {
+        SCOPED_TRACE(c.interfaceName);
+        PrivateLoopback loopback;
+        ASSERT_TRUE(loopback.ready()) << "needs root";
+        useCameraNetwork(CameraNetwork{c.interfaceName, "127.0.0.254", "255.0.0.0"});
+
+        Discovery discovery;
+        StdoutCapture capture;
+        ASSERT_TRUE(discovery.SendBroadcastPacket("127.255.255.255"));
+        sendToLoopback(cameraReply("02:56:4C:00:00:09", "127.0.0.9"), kReplyPort);
+        std::string model, status, mode, ip, mac, firmware;
+        const bool received = discovery.ReceiveDiscoveryMessage(model, status, mode, ip, mac, firmware);
+        discovery.CloseSocket();
+        const std::string trace = capture.finish();
+
+        EXPECT_EQ(received, c.listed);
+        EXPECT_EQ(mac, c.listed ? "02:56:4C:00:00:09" : "");
+        EXPECT_EQ(trace.find("reply not from the camera network: lo\n") != std::string::npos, !c.listed) << trace;
+    }
 }

@@ -24,26 +24,33 @@ TEST(MendUtf8, ValidTextStaysInvalidBytesBecomeReplacementCharacters)
         EXPECT_EQ(mendUtf8(c.text), c.shown) << c.text;
 }
 
-TEST(ReplySequence, OnlyARepeatOfTheReplyJustBeforeIsDropped)
+// A reply is an address and a MAC; three cameras waiting for DHCP all say 0.0.0.0.
+TEST(ReplySequence, OnlyARepeatOfBothAddressAndMacJustBeforeIsDropped)
 {
+    using Reply = std::pair<std::string, std::string>;
     struct Case {
         const char* name;
-        std::vector<std::string> replies;
+        std::vector<Reply> replies;
         std::vector<bool> added;
     };
+    const std::string a = "02:56:4C:00:00:01", b = "02:56:4C:00:00:02", c = "02:56:4C:00:00:03";
     const Case cases[] = {
-        {"distinct", {"192.168.1.10", "192.168.1.11"}, {true, true}},
-        {"A B A", {"192.168.1.10", "192.168.1.11", "192.168.1.10"}, {true, true, true}},
-        {"repeat in a row", {"192.168.1.10", "192.168.1.10", "192.168.1.11"}, {true, false, true}},
-        {"empty first", {"", "192.168.1.10"}, {false, true}},
-        {"empty after another", {"192.168.1.10", "", ""}, {true, true, false}},
+        {"distinct", {{"192.168.1.10", a}, {"192.168.1.11", b}}, {true, true}},
+        {"A B A", {{"192.168.1.10", a}, {"192.168.1.11", b}, {"192.168.1.10", a}}, {true, true, true}},
+        {"a camera answering twice", {{"192.168.1.10", a}, {"192.168.1.10", a}, {"192.168.1.11", b}},
+         {true, false, true}},
+        {"three cameras without an address", {{"0.0.0.0", a}, {"0.0.0.0", b}, {"0.0.0.0", c}}, {true, true, true}},
+        {"one address, two MACs", {{"192.168.1.10", a}, {"192.168.1.10", b}}, {true, true}},
+        {"one MAC, a new address", {{"192.168.1.10", a}, {"192.168.1.12", a}}, {true, true}},
+        {"empty first", {{"", ""}, {"192.168.1.10", a}}, {false, true}},
+        {"empty after another", {{"192.168.1.10", a}, {"", ""}, {"", ""}}, {true, true, false}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         ReplySequence sequence;
         std::vector<bool> added;
-        for (const std::string& address : c.replies)
-            added.push_back(sequence.addsRow(address));
+        for (const auto& [address, mac] : c.replies)
+            added.push_back(sequence.addsRow(address, mac));
         EXPECT_EQ(added, c.added);
     }
 }

@@ -311,6 +311,15 @@ class SimulatorTest(LabTestCase):
                 replies = replies_from(self.mac(FAULTY))
                 self.assertTrue(check(replies), f"{fault}: {[r.hex() for r in replies]}")
 
+    def test_discovery_reply_address_override(self):
+        self.addCleanup(lab, "camera", FAULTY, "set", "reply_address=")
+        lab("camera", FAULTY, "set", "reply_address=10.1.1.50")
+        replies = replies_from(self.mac(FAULTY))
+        self.assertEqual([d[37:d.index(b"\0", 37)].decode() for d in replies], ["10.1.1.50"])
+        lab("camera", FAULTY, "set", "reply_address=")
+        replies = replies_from(self.mac(FAULTY))
+        self.assertEqual([d[37:d.index(b"\0", 37)].decode() for d in replies], [ADDR[FAULTY]])
+
     def test_http_fault_modes(self):
         self.addCleanup(lab, "camera", FAULTY, "set", "faults=")
         lab("camera", FAULTY, "set", "faults=huge-answer", "huge_bytes=4194304")

@@ -34,6 +34,7 @@ DEFAULTS = {
     "slow_seconds": 20.0,
     "huge_bytes": 16 * 1024 * 1024,
     "reply_size": 333,
+    "reply_address": "",   # when set, the discovery reply names this address instead of its own
 }
 
 

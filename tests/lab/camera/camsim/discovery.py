@@ -125,7 +125,8 @@ class DiscoveryResponder:
 
     def _answer(self, src, sport, payload, ident):
         live = self.state.live
-        reply = build_reply(self.state.mac, live["address"] or "0.0.0.0",
+        named = self.config.get("reply_address") or live["address"] or "0.0.0.0"
+        reply = build_reply(self.state.mac, named,
                             self.config.get("model"), self.state.mode == "DHCP",
                             self.config.get("firmware"), payload[OFF_ID:OFF_MAC], self.config)
         frame = udp_broadcast_frame(bytes.fromhex(self.state.mac.replace(":", "")),
@@ -134,4 +135,4 @@ class DiscoveryResponder:
         for _ in range(copies):
             self.sock.send(frame)
         self.trace(f"request from {src}:{sport} size={len(payload)} id={ident}: "
-                   f"answered {copies}x{len(reply)} bytes as {live['address'] or '0.0.0.0'}")
+                   f"answered {copies}x{len(reply)} bytes as {named}")

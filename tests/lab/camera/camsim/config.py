@@ -18,6 +18,7 @@ FAULTS = {
     "ok-newline",          # a password change answers "OK" plus a line end
     "drop-mid-answer",     # every HTTP answer stops halfway through its body; the connection closes
     "auth-loop",           # every /kvt-cgi/ request is challenged again, even with the right answer
+    "redirect-away",       # every request that passed its digest check is redirected to redirect_to
 }
 
 DEFAULTS = {
@@ -34,6 +35,7 @@ DEFAULTS = {
     "slow_seconds": 20.0,
     "huge_bytes": 16 * 1024 * 1024,
     "reply_size": 333,
+    "redirect_to": "192.168.1.250",
 }
 
 

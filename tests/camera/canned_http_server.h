@@ -62,14 +62,16 @@ public:
     // Stands in an answer for the server's own address(), which is known only once it listens.
     static constexpr const char* kSelf = "{SELF}";
 
-    // Port 0 takes any free port.
-    explicit CannedHttpServer(std::string answer, unsigned short port = 0)
-        : CannedHttpServer(std::vector<std::string>{std::move(answer)}, port)
+    // Port 0 takes any free port. On the loopback unless told to listen on every address (INADDR_ANY),
+    // as a stranger on the camera network would.
+    explicit CannedHttpServer(std::string answer, unsigned short port = 0, in_addr_t host = INADDR_LOOPBACK)
+        : CannedHttpServer(std::vector<std::string>{std::move(answer)}, port, host)
     {
     }
 
     // The first connection gets the first answer, the next the next; the last is kept for the rest.
-    explicit CannedHttpServer(std::vector<std::string> answers, unsigned short port = 0)
+    explicit CannedHttpServer(std::vector<std::string> answers, unsigned short port = 0,
+                              in_addr_t host = INADDR_LOOPBACK)
         : answers_(std::move(answers))
     {
         listener_.reset(socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
@@ -77,7 +79,7 @@ public:
         setsockopt(listener_.get(), SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
         sockaddr_in local{};
         local.sin_family = AF_INET;
-        local.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        local.sin_addr.s_addr = htonl(host);
         local.sin_port = htons(port);
         socklen_t size = sizeof local;
         if (bind(listener_.get(), reinterpret_cast<sockaddr*>(&local), sizeof local) != 0 ||

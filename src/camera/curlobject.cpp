@@ -63,7 +63,7 @@ CurlObject::CurlObject(const std::string& url, const std::string& user, const st
     SetDefaultCurlOptions();
     // The URL ends with the encoded password, so the trace shows the mask in its place.
     std::cout << "mUrl: " << Masked(url) << masked(encoded) << std::endl;
-    std::cout << "mAuth: " << user << ":" << masked(password) << std::endl;
+    std::cout << "mAuth: " << Masked(user) << ":" << masked(password) << std::endl;
 }
 
 std::string CurlObject::EncodeData(std::string text)
@@ -105,8 +105,12 @@ void CurlObject::SetDefaultCurlOptions()
 bool CurlObject::Get()
 {
     CURL* curl = mCurl.get();
-    if (curl == nullptr)
-        return true;
+    if (curl == nullptr) {
+        // Without a handle nothing was sent: that is no answer, not an empty one.
+        std::snprintf(mErrorBuffer, sizeof mErrorBuffer, "no transfer handle, nothing sent");
+        std::cout << GetLastError() << std::endl;
+        return false;
+    }
     curl_easy_setopt(curl, CURLOPT_HTTPGET, 1L);
     curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, &CurlObject::BodyWriter);
     curl_easy_setopt(curl, CURLOPT_WRITEDATA, this);

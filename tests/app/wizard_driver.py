@@ -97,10 +97,11 @@ def window_screenshot(title, path):
 class WizardDriver:
     """Mixed into a LabTestCase: starts the wizard in the lab and works its window."""
 
-    def start_wizard(self, splash_shot=None):
+    def start_wizard(self, splash_shot=None, env=None):
+        """env: the wizard's whole environment, when not the test's own."""
         self.trace = open(os.path.join(BUILD_DIR, f"{type(self).__name__}-{self._testMethodName}.out"), "w+")
         self.addCleanup(self.trace.close)
-        wizard = subprocess.Popen([LAB, "run", WIZARD], stdout=self.trace, stderr=subprocess.STDOUT)
+        wizard = subprocess.Popen([LAB, "run", WIZARD], stdout=self.trace, stderr=subprocess.STDOUT, env=env)
         self.addCleanup(self.stop, wizard)
         if splash_shot:
             os.makedirs(os.path.dirname(splash_shot), exist_ok=True)

@@ -328,7 +328,7 @@ class SimulatorTest(LabTestCase):
                                        (DEVICE_INFO, DEFAULT["user"], DEFAULT["password"])]:
             rc, code, body = curl(url(FAULTY, target), user, password, "-D", "/dev/stdout")
             self.assertEqual((rc, code), (0, 302), target)
-            self.assertIn(f"\r\nLocation: http://{ADDR[DFLT]}{target}\r\n", body, target)
+            self.assertIn(f"\nLocation: http://{ADDR[DFLT]}{target}\n", body, target)  # text mode: "\n"
         rc, code, _ = curl(url(FAULTY, DEVICE_INFO), DEFAULT["user"], "wrong")
         self.assertEqual((rc, code), (0, 401), "the digest check comes first")
         self.assertEqual(camera_settings(FAULTY), before, "a redirect changes nothing")

@@ -38,9 +38,9 @@ corvexPacket perform(std::unique_ptr<CurlObject> transport, const std::vector<st
         std::cout << "/////////////header/////////: " << packet.code << std::endl;
         std::cout << "readbuf: " << maskPasswords(packet.body, passwords) << std::endl;
     } else {
+        // The transport has traced why, masked.
         if (failureTrace != nullptr)
             std::cout << failureTrace << packet.code << std::endl;
-        std::cout << maskPasswords(transport->GetLastError(), passwords) << std::endl;
     }
     return packet;
 }
@@ -112,6 +112,11 @@ corvexPacket setCorvexDNS(const Glib::ustring& address, const Glib::ustring& use
 {
     if (refused(address.raw()))
         return {};
+    // Only a dotted address goes into the query: a text such as "8.8.8.8&x=1" would add a field.
+    if (!Utils::validateIpAddress(dns.raw())) {
+        std::cout << "not a DNS server address, nothing sent" << std::endl;
+        return {};
+    }
     return request(address.raw() + kDnsSetPath + dns.raw(), user.raw(), password.raw());
 }
 
@@ -158,8 +163,9 @@ corvexPacket postCorvexSetStatic(const Glib::ustring& address, const Glib::ustri
 {
     if (refused(address.raw()))
         return {};
-    const std::string url = address.raw() + kSetStaticPath + staticAddress.raw() +
-                            "&IPv4PrefixLength=" + Utils::calculatePrefix(mask) +
-                            "&IPv4Gateway=" + gateway;
+    // Encoded, so that no text typed into the dialog can add or change a query field.
+    const std::string url = address.raw() + kSetStaticPath + percentEncode(staticAddress.raw()) +
+                            "&IPv4PrefixLength=" + percentEncode(Utils::calculatePrefix(mask)) +
+                            "&IPv4Gateway=" + percentEncode(gateway);
     return request(url, user.raw(), password.raw());
 }

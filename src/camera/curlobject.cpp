@@ -5,6 +5,7 @@
 #include <iostream>
 #include <new>
 
+#include "camera/redirect_rule.h"
 #include "camera/trace_mask.h"
 
 namespace {
@@ -14,6 +15,11 @@ constexpr long kConnectTimeoutSeconds = 10;
 constexpr long kVerifyHostName = 2;
 // The address comes from a discovery reply; whatever it holds, only a web request may follow.
 constexpr const char* kCameraProtocols = "http,https";
+// Cameras are asked over plain http; a redirect may not change that.
+constexpr const char* kRedirectProtocols = "http";
+// Empty: no proxy, whatever http_proxy, HTTPS_PROXY or ALL_PROXY say, since a proxy would see
+// every password in a request.
+constexpr const char* kNoProxy = "";
 
 std::string masked(const std::string& password)
 {
@@ -41,7 +47,7 @@ CurlObject::CurlObject(const std::string& url, const std::string& user, const st
     std::memset(mErrorBuffer, 0, sizeof mErrorBuffer);
     mCurl.reset(curl_easy_init());
     SetDefaultCurlOptions();
-    std::cout << mUrl << std::endl;
+    std::cout << Masked(mUrl) << std::endl;
 }
 
 CurlObject::CurlObject(const std::string& url, const std::string& user, const std::string& password,
@@ -53,10 +59,11 @@ CurlObject::CurlObject(const std::string& url, const std::string& user, const st
     mUrl = data.empty() ? url : url + encoded;
     mUser = user;
     mPassword = password;
+    mData = data;
     SetDefaultCurlOptions();
     // The URL ends with the encoded password, so the trace shows the mask in its place.
-    std::cout << "mUrl: " << url << masked(encoded) << std::endl;
-    std::cout << "mAuth: " << user << ":" << masked(password) << std::endl;
+    std::cout << "mUrl: " << Masked(url) << masked(encoded) << std::endl;
+    std::cout << "mAuth: " << Masked(user) << ":" << masked(password) << std::endl;
 }
 
 std::string CurlObject::EncodeData(std::string text)
@@ -84,43 +91,81 @@ void CurlObject::SetDefaultCurlOptions()
     curl_easy_setopt(curl, CURLOPT_USERNAME, mUser.c_str());
     curl_easy_setopt(curl, CURLOPT_PASSWORD, mPassword.c_str());
     curl_easy_setopt(curl, CURLOPT_HEADER, 0L);
-    curl_easy_setopt(curl, CURLOPT_FOLLOWLOCATION, 1L);
+    // Redirects are followed by Get(), which first checks where they lead.
+    curl_easy_setopt(curl, CURLOPT_FOLLOWLOCATION, 0L);
+    curl_easy_setopt(curl, CURLOPT_PROXY, kNoProxy);
     curl_easy_setopt(curl, CURLOPT_SSL_VERIFYHOST, kVerifyHostName);
     curl_easy_setopt(curl, CURLOPT_SSL_VERIFYPEER, 0L);
     curl_easy_setopt(curl, CURLOPT_HEADERFUNCTION, &CurlObject::HeaderWriter);
     curl_easy_setopt(curl, CURLOPT_HEADERDATA, this);
     curl_easy_setopt(curl, CURLOPT_PROTOCOLS_STR, kCameraProtocols);
-    curl_easy_setopt(curl, CURLOPT_REDIR_PROTOCOLS_STR, kCameraProtocols);
+    curl_easy_setopt(curl, CURLOPT_REDIR_PROTOCOLS_STR, kRedirectProtocols);
 }
 
 bool CurlObject::Get()
 {
     CURL* curl = mCurl.get();
-    if (curl == nullptr)
-        return true;
+    if (curl == nullptr) {
+        // Without a handle nothing was sent: that is no answer, not an empty one.
+        std::snprintf(mErrorBuffer, sizeof mErrorBuffer, "no transfer handle, nothing sent");
+        std::cout << GetLastError() << std::endl;
+        return false;
+    }
     curl_easy_setopt(curl, CURLOPT_HTTPGET, 1L);
     curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, &CurlObject::BodyWriter);
     curl_easy_setopt(curl, CURLOPT_WRITEDATA, this);
 
-    const CURLcode result = curl_easy_perform(curl);
-    if (result != CURLE_OK) {
+    CURLcode result = curl_easy_perform(curl);
+    bool redirectRefused = false;
+    std::string currentUrl = mUrl;
+    for (int redirects = 0; result == CURLE_OK; ++redirects) {
+        char* location = nullptr;
+        if (curl_easy_getinfo(curl, CURLINFO_REDIRECT_URL, &location) != CURLE_OK || location == nullptr)
+            break;
+        const std::string target(location);
+        const std::string shown = Masked(withoutQuery(target));
+        if (redirects == kMaxRedirects || !sameCameraOverHttp(currentUrl, target)) {
+            std::snprintf(mErrorBuffer, sizeof mErrorBuffer, "%s",
+                          (redirects == kMaxRedirects ? "more than " + std::to_string(kMaxRedirects) +
+                                                            " redirects, not followed: " + shown
+                                                      : "redirect off the camera, not followed: " + shown)
+                              .c_str());
+            redirectRefused = true;
+            break;
+        }
+        std::cout << "redirect to " << shown << std::endl;
+        currentUrl = target;
+        mResponseBody.clear();  // the answer is the last hop's
+        curl_easy_setopt(curl, CURLOPT_URL, currentUrl.c_str());
+        result = curl_easy_perform(curl);
+    }
+
+    const bool completed = result == CURLE_OK && !redirectRefused;
+    if (!completed) {
+        mResponseBody.clear();
         if (mTooLarge)
             std::snprintf(mErrorBuffer, sizeof mErrorBuffer,
                           "answer larger than %zu bytes, transfer stopped", kMaxAnswerBytes);
         else if (mErrorBuffer[0] == '\0')
             std::snprintf(mErrorBuffer, sizeof mErrorBuffer, "%s", curl_easy_strerror(result));
-        std::cout << mErrorBuffer << std::endl;
+        std::cout << GetLastError() << std::endl;
     }
 
     long code = 0;
     curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &code);
     mResponseCode = code;
-    return result == CURLE_OK;
+    return completed;
 }
 
 std::string CurlObject::GetLastError() const
 {
-    return std::string(mErrorBuffer, strnlen(mErrorBuffer, sizeof mErrorBuffer));
+    // The library's own text may quote the URL or a host, and with them a password.
+    return Masked(std::string(mErrorBuffer, strnlen(mErrorBuffer, sizeof mErrorBuffer)));
+}
+
+std::string CurlObject::Masked(const std::string& text) const
+{
+    return maskPasswords(text, {mPassword, mData});
 }
 
 std::size_t CurlObject::StringWriter(char* data, std::size_t size, std::size_t count, std::string* target)

@@ -24,9 +24,11 @@ public:
 
     std::string EncodeData(std::string text);
 
-    // True when the transfer completed, whatever the HTTP status.
+    // True when the transfer completed, whatever the HTTP status. A redirect is followed only to
+    // the same camera over http, at most kMaxRedirects times; any other ends the request as failed.
     bool Get();
 
+    // Why the request failed, with the request's passwords masked; empty when it did not.
     std::string GetLastError() const;
     std::string GetResponseBody() const { return mResponseBody; }
     std::string GetResponseHeader() const { return mResponseHeader; }
@@ -44,6 +46,8 @@ private:
     };
 
     void SetDefaultCurlOptions();
+    // The text with every form of the request's passwords masked, for traces.
+    std::string Masked(const std::string& text) const;
     std::size_t Collect(char* data, std::size_t size, std::size_t count, std::string* target);
     static std::size_t BodyWriter(char* data, std::size_t size, std::size_t count, void* self);
     static std::size_t HeaderWriter(char* data, std::size_t size, std::size_t count, void* self);
@@ -53,6 +57,7 @@ private:
     std::string mUrl;
     std::string mUser;
     std::string mPassword;
+    std::string mData;
     std::string mResponseBody;
     std::string mResponseHeader;
     int64_t mResponseCode = 0;

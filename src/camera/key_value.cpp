@@ -5,14 +5,16 @@
 std::vector<KeyValue> readKeyValues(const std::string& body)
 {
     std::vector<KeyValue> entries;
-    for (std::string word : Utils::split(body)) {
-        std::string key;
-        std::string::size_type equals;
-        while ((equals = word.find('=')) != std::string::npos) {
-            key = word.substr(0, equals);
-            word.erase(0, equals + 1);
+    for (const std::string& word : Utils::split(body)) {
+        // Found from the end, so a word of many "=" is read once, not once per "=".
+        const std::string::size_type last = word.rfind('=');
+        if (last == std::string::npos) {
+            entries.push_back({std::string(), word});
+            continue;
         }
-        entries.push_back({key, word});
+        const std::string::size_type before = last == 0 ? std::string::npos : word.rfind('=', last - 1);
+        const std::string::size_type keyStart = before == std::string::npos ? 0 : before + 1;
+        entries.push_back({word.substr(keyStart, last - keyStart), word.substr(last + 1)});
     }
     return entries;
 }

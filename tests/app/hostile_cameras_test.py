@@ -2,7 +2,8 @@
 """The real wizard against cameras that misbehave in every way the lab's cameras can: no web
 server, answers slower than the transport's time-outs, a 16 MiB answer, discovery replies of the
 wrong size or twice over, broken model texts, an "OK" with a line end, a connection dropped mid
-answer and a camera that challenges forever. The program must stay up, list each camera with the
+answer, a camera that challenges forever and one that redirects every request to another
+address. The program must stay up, list each camera with the
 status its faults leave, keep its memory bounded and end every wait within the transport's
 limits; once the faults are gone, a Rescan lists every camera connected."""
 import json
@@ -12,7 +13,7 @@ import time
 import unittest
 
 from wizard_driver import HERE, WizardDriver, wait_for
-from labtest import LabTestCase, camera_state, curl, lab, wait_for as lab_wait_for  # noqa: E402
+from labtest import LabTestCase, RecorderListener, camera_state, curl, lab, wait_for as lab_wait_for  # noqa: E402
 
 # Every camera keeps the factory login, so only its fault keeps it from "Connected", and a static
 # address, so that it answers whatever the wizard does with the DHCP service.
@@ -20,6 +21,8 @@ with open(os.path.join(HERE, "hostile_cameras.json"), encoding="utf-8") as f:
     CAMERAS = [dict(c, accounts=[{"user": "admin", "password": "7395"}], mode="Manual",
                     address=f"192.168.1.{70 + i}", prefix=24, gateway="192.168.1.1")
                for i, c in enumerate(json.load(f))]
+# The redirecting camera sends every request to this port of the recorder's camera-network address.
+REDIRECT_PORT = 8082
 MODEL = "LAB-IPC-2100"
 FIRMWARE = "2.14.3"
 
@@ -127,6 +130,7 @@ class HostileCameras(WizardDriver, LabTestCase):
                           "&action=view")
         self.assertEqual(code, 18, "drop-mid-answer: curl's partial file")
 
+        redirect_target = RecorderListener(self, REDIRECT_PORT)
         wizard, frame = self.start_wizard()
         pid = wait_for(lambda: wizard_pid(wizard), what="the wizard's process")
         self.click(frame.child(name="Next", roleName="push button"))
@@ -150,7 +154,8 @@ class HostileCameras(WizardDriver, LabTestCase):
         rows = {row["Mac"]: row for row in listed}
         expected = {"nohttp": "Not Connected", "slow": "Not Connected", "huge": "Not Connected",
                     "double": "Connected", "notutf8": "Connected", "unterm": "Connected",
-                    "okline": "Connected", "dropmid": "Not Connected", "authloop": "Not Connected"}
+                    "okline": "Connected", "dropmid": "Not Connected", "authloop": "Not Connected",
+                    "redirect": "Not Connected"}
         for name, status in expected.items():
             with self.subTest(camera=name):
                 row = rows[macs[name]]
@@ -159,6 +164,7 @@ class HostileCameras(WizardDriver, LabTestCase):
                 self.assertEqual(row["IP"], camera_state(name)["live"]["address"], row)
         self.assertTrue(rows[macs["notutf8"]]["Model"].startswith(MODEL + "\ufffd"))
         self.assertEqual(rows[macs["unterm"]]["Model"], (MODEL * 2)[:23])
+        self.assertEqual(redirect_target.connections(), [], "a redirect off the camera was followed")
 
         peak = peak_memory_kib(pid)
         print(f"VmHWM {baseline} kB before the scan, {peak} kB after", flush=True)

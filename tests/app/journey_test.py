@@ -7,8 +7,11 @@ import time
 import unittest
 
 from wizard_driver import BUILD_DIR, TITLE, WizardDriver, wait_for, window_screenshot
-from labtest import LabTestCase, installation_stamp, log_size, read_log, remove_installation_stamp  # noqa: E402
-# (labtest is on the path the driver sets)
+from labtest import LabTestCase, RecorderListener, installation_stamp, log_size, read_log, \
+    remove_installation_stamp  # noqa: E402  (labtest is on the path the driver sets)
+
+# Where the proxy variables of the wizard's environment point: a listener of the test's own.
+PROXY_PORT = 3128
 
 
 class Journey(WizardDriver, LabTestCase):
@@ -20,7 +23,11 @@ class Journey(WizardDriver, LabTestCase):
 
     def test_walk_all_pages_and_confirm_at_the_end(self):
         started_at = datetime.datetime.now(datetime.timezone.utc).replace(microsecond=0)
-        wizard, frame = self.start_wizard()
+        # Camera requests carry passwords: a proxy named by the environment must never see one.
+        proxy = RecorderListener(self, PROXY_PORT)
+        proxy_url = f"http://127.0.0.1:{PROXY_PORT}"
+        wizard, frame = self.start_wizard(env=dict(os.environ, http_proxy=proxy_url, HTTP_PROXY=proxy_url,
+                                                   ALL_PROXY=proxy_url))
         self.click(frame.child(name="Next", roleName="push button"))
 
         # The network page shows the recorder's own addresses and the pool prefix.
@@ -62,6 +69,9 @@ class Journey(WizardDriver, LabTestCase):
                  timeout=120, what="every camera in the list")
         self.assertGreaterEqual(time.monotonic() - began, 50, "the list filled before the minute")
         self.assertTrue(frame.findChild(lambda n: n.name == "Need Password" and n.showing))
+        # The status checks and factory logins reached the cameras themselves.
+        self.assertTrue(frame.findChild(lambda n: n.name == "Connected" and n.showing))
+        self.assertEqual(proxy.connections(), [])
         self.assertIn(" restart -> 0", read_log("service.log", service_start))
         self.assertEqual(read_log("poe.log", poe_start).count(" state=0 ret=0"), 16)
         window_screenshot(TITLE, os.path.join(BUILD_DIR, "camera-page.png"))

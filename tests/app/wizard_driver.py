@@ -97,11 +97,13 @@ def window_screenshot(title, path):
 class WizardDriver:
     """Mixed into a LabTestCase: starts the wizard in the lab and works its window."""
 
-    def start_wizard(self, splash_shot=None, home=None):
-        """Starts the wizard in the lab; `home` is the folder it takes for the installer's home."""
+    def start_wizard(self, splash_shot=None, home=None, env=None):
+        """Starts the wizard in the lab; `home` is the folder it takes for the installer's home,
+        `env` its whole environment when not the test's own."""
         self.trace = open(os.path.join(BUILD_DIR, f"{type(self).__name__}-{self._testMethodName}.out"), "w+")
         self.addCleanup(self.trace.close)
-        env = dict(os.environ, HOME=home) if home else None
+        if home:
+            env = dict(env if env is not None else os.environ, HOME=home)
         wizard = subprocess.Popen([LAB, "run", WIZARD], stdout=self.trace, stderr=subprocess.STDOUT, env=env)
         self.addCleanup(self.stop, wizard)
         if splash_shot:

@@ -3,13 +3,16 @@
 // changes a camera compares with what the camera has, not with what it had when the lab came up.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "camera/camera_answers.h"
 #include "camera/camera_requests.h"
 #include "camera/curlobject.h"
 #include "camera/key_value.h"
+#include "canned_http_server.h"
 #include "lab_support.h"
 #include "support/stdout_capture.h"
 
@@ -282,4 +285,96 @@ TEST(LabRequests, OkWithLineEndIsNotOk)
     EXPECT_EQ(answer.code, 200);
     EXPECT_EQ(answer.body, "OK\n");
     EXPECT_NE(answer.body, "OK");
+}
+
+namespace {
+
+const std::string kListenerAnswer = "HTTP/1.1 200 OK\r\nContent-Length: 2\r\nConnection: close\r\n\r\nOK";
+
+// The proxy variables of the environment for the guard's life.
+class ProxyEnvironment {
+public:
+    explicit ProxyEnvironment(const std::string& proxy)
+    {
+        for (const char* variable : kVariables)
+            setenv(variable, proxy.c_str(), 1);
+    }
+    ~ProxyEnvironment()
+    {
+        for (const char* variable : kVariables)
+            unsetenv(variable);
+    }
+    ProxyEnvironment(const ProxyEnvironment&) = delete;
+    ProxyEnvironment& operator=(const ProxyEnvironment&) = delete;
+
+private:
+    static constexpr const char* kVariables[] = {"http_proxy", "HTTP_PROXY", "https_proxy", "HTTPS_PROXY",
+                                                 "ALL_PROXY", "all_proxy"};
+};
+
+}  // namespace
+
+TEST(LabTransport, ProxyOfTheEnvironmentIsNeverUsed)
+{
+    // A listener on every address of the recorder, named as the proxy by every variable there is.
+    CannedHttpServer proxy(kListenerAnswer, 0, INADDR_ANY);
+    const std::string camera = lab::address(lab::kDefault);
+    const std::size_t since = logSize(lab::kDefault);
+    const std::string dns = lab::state(lab::kDefault, "s[\"dns\"][\"primary\"]");
+    ASSERT_FALSE(dns.empty());
+    {
+        ProxyEnvironment environment("http://" + proxy.address());
+        EXPECT_EQ(deviceInfoCode(camera, "admin", kDefaultPassword), 200);
+        EXPECT_EQ(setCorvexDNS(camera, "admin", kDefaultPassword, dns).code, 200);
+    }
+    EXPECT_EQ(proxy.connections(), 0u);
+    std::vector<std::string> expected = digestLines(kDeviceInfo, 200, "admin");
+    for (const std::string& entry :
+         digestLines("/kvt-cgi/network.cgi?msubmenu=dns&action=set&PrimaryDNS=" + dns, 200, "admin"))
+        expected.push_back(entry);
+    EXPECT_EQ(lab::requestsSince(lab::kDefault, since), expected) << "the camera itself was asked";
+}
+
+// Where the camera's redirects lead: a port on the recorder's own camera-network address.
+constexpr unsigned short kRedirectPort = 8081;
+constexpr const char* kRedirectTarget = "192.168.1.1:8081";
+
+TEST(LabRequests, RedirectOffTheCameraFailsThePasswordChange)
+{
+    CannedHttpServer elsewhere(kListenerAnswer, kRedirectPort, INADDR_ANY);
+    ASSERT_TRUE(lab::setCamera(lab::kDefault, std::string("faults=redirect-away redirect_to=") + kRedirectTarget));
+    const std::string camera = lab::address(lab::kDefault);
+    const std::string accounts = lab::state(lab::kDefault, "s[\"accounts\"]");
+    const std::size_t since = logSize(lab::kDefault);
+
+    StdoutCapture capture;
+    const corvexPacket answer = postCorvexChangePassword(camera, "admin", kDefaultPassword,
+                                                         lab::secret("Redirected-Pw-6"));
+    const std::string trace = capture.finish();
+    EXPECT_TRUE(lab::setCamera(lab::kDefault, "faults="));
+
+    EXPECT_FALSE(passwordChangeAccepted(answer));
+    EXPECT_EQ(answer.code, 0);
+    EXPECT_EQ(elsewhere.connections(), 0u) << "nothing reached the redirect's target";
+    const std::string target = "/kvt-cgi/security.cgi?msubmenu=users&action=update&Index=0&UserID=admin"
+                               "&Password=********";
+    EXPECT_EQ(lab::requestsSince(lab::kDefault, since), digestLines(target, 302, "admin"));
+    EXPECT_NE(trace.find(std::string("redirect off the camera, not followed: http://") + kRedirectTarget +
+                         "/kvt-cgi/security.cgi\n"),
+              std::string::npos)
+        << trace;
+    EXPECT_EQ(lab::state(lab::kDefault, "s[\"accounts\"]"), accounts);
+}
+
+// The library quotes a host it cannot resolve; here that host is a password. The run's output is
+// searched for it in every encoding when the run ends.
+TEST(LabTransport, ErrorTextHoldingThePasswordIsMasked)
+{
+    const std::string password = lab::secret("Unresolvable-Pw-5");
+    // A network of the test's own without a route, so the look-up fails at once.
+    PrivateLoopback loopback;
+    ASSERT_TRUE(loopback.ready());
+    auto transport = std::make_unique<CurlObject>(password + kDeviceInfo, "admin", password);
+    EXPECT_FALSE(transport->Get());
+    EXPECT_EQ(transport->GetLastError(), "Could not resolve host: ********");
 }

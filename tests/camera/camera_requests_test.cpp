@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 #include <string>
 #include <vector>
@@ -75,8 +76,8 @@ INSTANTIATE_TEST_SUITE_P(
                 "127.0.0.1/kvt-cgi/network.cgi?msubmenu=interface&action=view"},
         UrlCase{"DnsView", [] { return getCorvexDNS(kCamera, "admin", "Current1"); },
                 "127.0.0.1/kvt-cgi/network.cgi?msubmenu=dns&action=view"},
-        UrlCase{"DnsSetUnencoded", [] { return setCorvexDNS(kCamera, "admin", "Current1", "8.8.8.8&x=1"); },
-                "127.0.0.1/kvt-cgi/network.cgi?msubmenu=dns&action=set&PrimaryDNS=8.8.8.8&x=1"},
+        UrlCase{"DnsSet", [] { return setCorvexDNS(kCamera, "admin", "Current1", "8.8.8.8"); },
+                "127.0.0.1/kvt-cgi/network.cgi?msubmenu=dns&action=set&PrimaryDNS=8.8.8.8"},
         UrlCase{"SetDhcp", [] { return postCorvexSetDhcp(kCamera, "admin", "Current1"); },
                 "127.0.0.1/kvt-cgi/network.cgi?msubmenu=interface&action=set&IPv4Type=DHCP"},
         UrlCase{"SetStaticPrefix24",
@@ -88,6 +89,11 @@ INSTANTIATE_TEST_SUITE_P(
                 [] { return postCorvexSetStatic(kCamera, "admin", "Current1", "10.1.2.3", "", "255.255.0.0"); },
                 "127.0.0.1/kvt-cgi/network.cgi?msubmenu=interface&action=set&IPv4Type=Manual"
                 "&IPv4Address=10.1.2.3&IPv4PrefixLength=16&IPv4Gateway="},
+        UrlCase{"SetStaticFieldsEncoded",
+                [] { return postCorvexSetStatic(kCamera, "admin", "Current1", "192.168.1.50&x=1",
+                                                "192.168.1.1&IPv4Type=DHCP", "255.255.255.0"); },
+                "127.0.0.1/kvt-cgi/network.cgi?msubmenu=interface&action=set&IPv4Type=Manual"
+                "&IPv4Address=192.168.1.50%26x%3D1&IPv4PrefixLength=24&IPv4Gateway=192.168.1.1%26IPv4Type%3DDHCP"},
         UrlCase{"InitialPassword", [] { return postCorvexSetPassword(kCamera, "Fresh&Pw"); },
                 "mUrl: 127.0.0.1/init-cgi/pw_init.cgi?msubmenu=setinitpassword&action=set&Password=********"},
         UrlCase{"ChangeAdminIsIndex0",
@@ -103,6 +109,24 @@ INSTANTIATE_TEST_SUITE_P(
                 "mUrl: 127.0.0.1/kvt-cgi/security.cgi?msubmenu=users&action=update"
                 "&Index=1&UserID=op%26Index%3D0&Password=********"}),
     [](const testing::TestParamInfo<UrlCase>& info) { return info.param.name; });
+
+// Only a dotted address may go into the DNS query unencoded: anything else is never sent.
+TEST_F(GetStatus, DnsServerOtherThanADottedAddressIsNeverSent)
+{
+    CannedHttpServer camera("HTTP/1.1 200 OK\r\nContent-Length: 2\r\n\r\nOK", CannedHttpServer::kWebPort);
+    for (const char* dns : {"8.8.8.8&x=1", "8.8.8.8&PrimaryDNS=1.1.1.1", "dns.example", "8.8.8", "8.8.8.8 ", ""}) {
+        StdoutCapture capture;
+        const corvexPacket packet = setCorvexDNS(camera.address(), "admin", "Current1", dns);
+        const std::string trace = capture.finish();
+        EXPECT_EQ(packet.code, 0) << dns;
+        EXPECT_EQ(trace, "not a DNS server address, nothing sent\n") << dns;
+    }
+    EXPECT_EQ(camera.connections(), 0u);
+    StdoutCapture capture;
+    EXPECT_EQ(setCorvexDNS(camera.address(), "admin", "Current1", "8.8.8.8").code, 200);
+    capture.finish();
+    EXPECT_EQ(camera.connections(), 1u);
+}
 
 TEST_F(GetStatus, NoAnswerIsNotConnected)
 {
@@ -158,6 +182,24 @@ void PrintTo(const MaskCase& c, std::ostream* os)
 
 class MaskPasswords : public testing::TestWithParam<MaskCase> {};
 
+TEST(PasswordForms, EveryEncodingARequestOrAnEchoCanHold)
+{
+    const std::pair<std::string, std::vector<std::string>> cases[] = {
+        {"", {}},
+        {"Lab-Pw-1", {"Lab-Pw-1"}},
+        {"a b", {"a b", "a%20b", "a+b"}},
+        {"x/y z", {"x%2Fy%20z", "x%2Fy+z", "x%2fy%20z", "x%2fy+z", "x/y z"}},
+        {"%", {"%", "%25"}},
+    };
+    for (const auto& [password, forms] : cases) {
+        std::vector<std::string> got = passwordForms(password);
+        std::sort(got.begin(), got.end());
+        std::vector<std::string> expected = forms;
+        std::sort(expected.begin(), expected.end());
+        EXPECT_EQ(got, expected) << password;
+    }
+}
+
 TEST_P(MaskPasswords, EveryFormOfEveryPasswordAndNothingElse)
 {
     const MaskCase& c = GetParam();
@@ -179,7 +221,11 @@ INSTANTIATE_TEST_SUITE_P(
         MaskCase{"EncodedInsideAnother", "x%20y and x y", {"x y", "x%20y"}, "******** and ********"},
         MaskCase{"NoPasswordInText", "Model=LAB-IPC-2100\n", {"Lab-Pw-1"}, "Model=LAB-IPC-2100\n"},
         MaskCase{"MaskIsNotMaskedAgain", "a*b", {"*"}, "a********b"},
-        MaskCase{"PasswordAtEitherEnd", "Pw9 Pw", {"Pw9"}, "******** Pw"}),
+        MaskCase{"PasswordAtEitherEnd", "Pw9 Pw", {"Pw9"}, "******** Pw"},
+        MaskCase{"LowerCaseHexAndPlusForSpace",
+                 "a New+Pw%2F%3D b New%20Pw%2f%3d c New+Pw%2f%3d d New%20Pw%2F%3D", {"New Pw/="},
+                 "a ******** b ******** c ******** d ********"},
+        MaskCase{"PlusOnlyStandsForASpace", "a+b a%2Bb a%2bb a b", {"a+b"}, "******** ******** ******** a b"}),
     [](const testing::TestParamInfo<MaskCase>& info) { return info.param.name; });
 
 namespace {

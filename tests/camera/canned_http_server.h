@@ -1,5 +1,6 @@
-// A one-thread HTTP server on the loopback that answers every connection with the same
-// bytes: for answers no camera gives, such as a flood of headers or a body of an exact size.
+// A one-thread HTTP server on the loopback that answers each connection with canned bytes: for
+// answers no camera gives, such as a flood of headers, a body of an exact size or a redirect.
+// It counts the connections it took, so a test can show that nothing reached it.
 #pragma once
 
 #include <arpa/inet.h>
@@ -11,9 +12,12 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <atomic>
+#include <algorithm>
 #include <cstring>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "network/camera_network.h"
 #include "utils/unique_fd.h"
@@ -60,16 +64,27 @@ private:
 class CannedHttpServer {
 public:
     static constexpr unsigned short kWebPort = 80;
+    // Stands in an answer for the server's own address(), which is known only once it listens.
+    static constexpr const char* kSelf = "{SELF}";
 
-    // Port 0 takes any free port.
-    explicit CannedHttpServer(std::string answer, unsigned short port = 0) : answer_(std::move(answer))
+    // Port 0 takes any free port. On the loopback unless told to listen on every address (INADDR_ANY),
+    // as a stranger on the camera network would.
+    explicit CannedHttpServer(std::string answer, unsigned short port = 0, in_addr_t host = INADDR_LOOPBACK)
+        : CannedHttpServer(std::vector<std::string>{std::move(answer)}, port, host)
+    {
+    }
+
+    // The first connection gets the first answer, the next the next; the last is kept for the rest.
+    explicit CannedHttpServer(std::vector<std::string> answers, unsigned short port = 0,
+                              in_addr_t host = INADDR_LOOPBACK)
+        : answers_(std::move(answers))
     {
         listener_.reset(socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
         const int on = 1;
         setsockopt(listener_.get(), SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
         sockaddr_in local{};
         local.sin_family = AF_INET;
-        local.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        local.sin_addr.s_addr = htonl(host);
         local.sin_port = htons(port);
         socklen_t size = sizeof local;
         if (bind(listener_.get(), reinterpret_cast<sockaddr*>(&local), sizeof local) != 0 ||
@@ -94,6 +109,9 @@ public:
     CannedHttpServer(const CannedHttpServer&) = delete;
     CannedHttpServer& operator=(const CannedHttpServer&) = delete;
 
+    // Connections taken so far; the server reads one request on each.
+    std::size_t connections() const { return connections_; }
+
     // Host and port, as a camera address in a request URL; the bare host on the web's own port.
     std::string address() const
     {
@@ -107,6 +125,11 @@ private:
             UniqueFd client(accept(listener_.get(), nullptr, nullptr));
             if (!client.valid())
                 return;
+            std::string answer = answers_[std::min(connections_.load(), answers_.size() - 1)];
+            ++connections_;
+            // An answer can name the server itself, as a redirect to the same host and port does.
+            for (auto at = answer.find(kSelf); at != std::string::npos; at = answer.find(kSelf, at))
+                answer.replace(at, std::strlen(kSelf), address());
             std::string request;
             char buffer[4096];
             while (request.find("\r\n\r\n") == std::string::npos) {
@@ -116,8 +139,8 @@ private:
                 request.append(buffer, static_cast<std::size_t>(count));
             }
             // A client that stops reading ends the write; the signal must not end the tests.
-            for (std::size_t sent = 0; sent < answer_.size();) {
-                const ssize_t count = send(client.get(), answer_.data() + sent, answer_.size() - sent, MSG_NOSIGNAL);
+            for (std::size_t sent = 0; sent < answer.size();) {
+                const ssize_t count = send(client.get(), answer.data() + sent, answer.size() - sent, MSG_NOSIGNAL);
                 if (count <= 0)
                     break;
                 sent += static_cast<std::size_t>(count);
@@ -125,7 +148,8 @@ private:
         }
     }
 
-    std::string answer_;
+    std::vector<std::string> answers_;
+    std::atomic<std::size_t> connections_{0};
     UniqueFd listener_;
     unsigned short port_ = 0;
     std::thread worker_;

@@ -6,7 +6,7 @@
 #include <iostream>
 #include <string>
 
-#include "camera/curlobject.h"
+#include "camera/trace_mask.h"
 #include "lab_support.h"
 #include "network/camera_network.h"
 #include "support/stdout_capture.h"
@@ -30,8 +30,8 @@ int main(int argc, char** argv)
     for (std::size_t i = 0; i < passwords.size(); ++i) {
         const std::string mark = "<password #" + std::to_string(i + 1) + ">";
         bool found = false;
-        // The password as typed, and as it travels in a query.
-        for (const std::string& form : {passwords[i], percentEncode(passwords[i])}) {
+        // The password as typed, and in every form it travels in a query.
+        for (const std::string& form : passwordForms(passwords[i])) {
             for (auto at = output.find(form); at != std::string::npos; at = output.find(form, at + mark.size())) {
                 output.replace(at, form.size(), mark);
                 found = true;

@@ -101,6 +101,17 @@ std::string address(const std::string& camera)
     return state(camera, "s[\"live\"][\"address\"] or \"\"");
 }
 
+bool setCamera(const std::string& camera, const std::string& settings)
+{
+    // The lab's command beside this file's folder: tests/lab/lab.
+    const std::string here = __FILE__;
+    const std::string command = here.substr(0, here.rfind('/')) + "/../lab/lab";
+    int exitCode = 0;
+    Utils::execCommand(command + " camera " + camera + " set " + settings + " 2>&1",
+                       exitCode);
+    return exitCode == 0;
+}
+
 bool waitUntil(const std::function<bool()>& condition, std::chrono::seconds limit)
 {
     const auto deadline = std::chrono::steady_clock::now() + limit;

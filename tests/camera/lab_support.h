@@ -42,6 +42,10 @@ std::string labPath(const std::string& relative);
 std::string fileText(const std::string& path, std::size_t since = 0);
 std::string cameraFile(const std::string& camera, const std::string& name);
 
+// Changes the camera's configuration as `lab camera NAME set SETTINGS` does (faults and their
+// knobs apply at once); false when the lab refused.
+bool setCamera(const std::string& camera, const std::string& settings);
+
 // Polls until the condition holds; false when it still does not after the limit.
 bool waitUntil(const std::function<bool()>& condition,
                std::chrono::seconds limit = std::chrono::seconds(60));

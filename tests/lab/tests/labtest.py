@@ -172,6 +172,26 @@ def discover():
     return [(r["sender"], bytes.fromhex(r["data"])) for r in json.loads(proc.stdout)]
 
 
+class RecorderListener:
+    """A TCP listener on every address of the recorder's network namespace for the test's life:
+    what must never be reached (a proxy, a redirect's target) shows here if it is."""
+
+    def __init__(self, testcase, port):
+        self.port = port
+        folder = tempfile.mkdtemp(prefix="velnor-listener-")
+        testcase.addCleanup(lambda: subprocess.run(["rm", "-rf", folder], check=False))
+        self.path = os.path.join(folder, "connections")
+        process = subprocess.Popen([LAB, "exec", "nvr", PY, os.path.join(HERE, "connection_counter.py"),
+                                    str(port), self.path])
+        testcase.addCleanup(process.wait, timeout=30)
+        testcase.addCleanup(process.terminate)
+        wait_for(f"the listener on port {port}", lambda: os.path.exists(self.path))
+
+    def connections(self):
+        with open(self.path, encoding="utf-8") as f:
+            return f.read().splitlines()
+
+
 class LabTestCase(unittest.TestCase):
     """Brings up one lab for the class from CAMERAS (a list of camera objects) or COUNT."""
 

@@ -331,6 +331,17 @@ class SimulatorTest(LabTestCase):
         rc, _, _ = curl(url(FAULTY, STATUS_CHECK), None, None, "--max-time", "1")
         self.assertEqual(rc, 28, "a slow camera must not answer within a second")
 
+        lab("camera", FAULTY, "set", "faults=redirect-away", f"redirect_to={ADDR[DFLT]}")
+        before = camera_settings(FAULTY)
+        for target, user, password in [(STATUS_CHECK, None, None), (SET_INIT + "Aa-1", None, None),
+                                       (DEVICE_INFO, DEFAULT["user"], DEFAULT["password"])]:
+            rc, code, body = curl(url(FAULTY, target), user, password, "-D", "/dev/stdout")
+            self.assertEqual((rc, code), (0, 302), target)
+            self.assertIn(f"\nLocation: http://{ADDR[DFLT]}{target}\n", body, target)  # text mode: "\n"
+        rc, code, _ = curl(url(FAULTY, DEVICE_INFO), DEFAULT["user"], "wrong")
+        self.assertEqual((rc, code), (0, 401), "the digest check comes first")
+        self.assertEqual(camera_settings(FAULTY), before, "a redirect changes nothing")
+
         lab("camera", FAULTY, "set", "faults=no-http")
         wait_for("port 80 to close", lambda: curl(url(FAULTY, STATUS_CHECK))[0] == 7)
         lab("camera", FAULTY, "set", "faults=")

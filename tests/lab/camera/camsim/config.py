@@ -18,6 +18,7 @@ FAULTS = {
     "ok-newline",          # a password change answers "OK" plus a line end
     "drop-mid-answer",     # every HTTP answer stops halfway through its body; the connection closes
     "auth-loop",           # every /kvt-cgi/ request is challenged again, even with the right answer
+    "redirect-away",       # every request that passed its digest check is redirected to redirect_to
 }
 
 DEFAULTS = {
@@ -35,6 +36,7 @@ DEFAULTS = {
     "huge_bytes": 16 * 1024 * 1024,
     "reply_size": 333,
     "reply_address": "",   # when set, the discovery reply names this address instead of its own
+    "redirect_to": "192.168.1.250",
 }
 
 

@@ -31,10 +31,11 @@ Route = collections.namedtuple("Route", "handler required optional", defaults=((
 
 
 class Answer:
-    def __init__(self, status, body="", after=None):
+    def __init__(self, status, body="", after=None, location=None):
         self.status = status
         self.body = body
         self.after = after  # runs once the answer has been sent
+        self.location = location  # of a redirect
 
 
 def ok_lines(**values):
@@ -194,6 +195,11 @@ class CameraRequestHandler(http.server.BaseHTTPRequestHandler):
                 challenge = camera.guard.challenge(stale)
         if challenge is not None:
             answer = Answer(401, "Unauthorized\n")
+        elif camera.config.fault("redirect-away"):
+            # Path and query go along, as a camera moved to another host would send them; nothing
+            # is changed here.
+            answer = Answer(302, "Moved\n",
+                            location=f"http://{camera.config.get('redirect_to')}{target}")
         else:
             try:
                 answer = camera.api.answer(url.path, url.query, user, "Authorization" in self.headers)
@@ -229,6 +235,8 @@ class CameraRequestHandler(http.server.BaseHTTPRequestHandler):
         self.send_header("Content-Length", str(length))
         if challenge:
             self.send_header("WWW-Authenticate", challenge)
+        if answer.location is not None:
+            self.send_header("Location", answer.location)
         self.end_headers()
         self.wfile.write(body[:left])
         left -= min(left, len(body))

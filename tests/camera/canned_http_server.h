@@ -77,7 +77,7 @@ public:
     // The first connection gets the first answer, the next the next; the last is kept for the rest.
     explicit CannedHttpServer(std::vector<std::string> answers, unsigned short port = 0,
                               in_addr_t host = INADDR_LOOPBACK)
-        : answers_(std::move(answers))
+        : answers_(std::move(answers)), host_(host)
     {
         listener_.reset(socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
         const int on = 1;
@@ -115,7 +115,10 @@ public:
     // Host and port, as a camera address in a request URL; the bare host on the web's own port.
     std::string address() const
     {
-        return port_ == kWebPort ? std::string("127.0.0.1") : "127.0.0.1:" + std::to_string(port_);
+        in_addr shown{};
+        shown.s_addr = htonl(host_ == INADDR_ANY ? INADDR_LOOPBACK : host_);
+        const std::string host = inet_ntoa(shown);
+        return port_ == kWebPort ? host : host + ":" + std::to_string(port_);
     }
 
 private:
@@ -150,6 +153,7 @@ private:
 
     std::vector<std::string> answers_;
     std::atomic<std::size_t> connections_{0};
+    in_addr_t host_;
     UniqueFd listener_;
     unsigned short port_ = 0;
     std::thread worker_;

@@ -2,10 +2,12 @@
 
 #include <iostream>
 
+#include "app/camera_work.h"
 #include "app/process_objects.h"
 #include "app/widgets.h"
 #include "camera/camera_answers.h"
 #include "camera/camera_requests.h"
+#include "camera/request_batch.h"
 #include "camera/trace_mask.h"
 #include "discovery/camera_list.h"
 #include "discovery/camera_selection.h"
@@ -23,13 +25,24 @@ void switch_grid(int mode)
 
 void on_button_connect_cam_clicked()
 {
-    for (const Gtk::TreeModel::Path& path : refTreeSelection->get_selected_rows()) {
-        Gtk::TreeModel::Row row = *m_camRefTreeModel->get_iter(path);
-        const Glib::ustring user = entry_camID->get_text();
-        const Glib::ustring password = entry_camPW->get_text();
-        const Glib::ustring address = row[m_CameraColumns.IP];
+    const Glib::ustring user = entry_camID->get_text();
+    const Glib::ustring password = entry_camPW->get_text();
+    const std::vector<Gtk::TreeModel::Path> selected = refTreeSelection->get_selected_rows();
+    std::vector<RequestSequence> sequences;
+    for (const Gtk::TreeModel::Path& path : selected) {
+        const Glib::ustring address = (*m_camRefTreeModel->get_iter(path))[m_CameraColumns.IP];
+        sequences.push_back({[=](const std::vector<corvexPacket>&) -> std::optional<PreparedRequest> {
+            return prepareCorvexData(kDeviceInfoView, address, user, password);
+        }});
+    }
+    RequestBatch batch(std::move(sequences));
+    askCameras(batch);
 
-        const corvexPacket answer = getCorvexData(kDeviceInfoView, address, user, password);
+    for (std::size_t i = 0; i < selected.size(); ++i) {
+        Gtk::TreeModel::Row row = *m_camRefTreeModel->get_iter(selected[i]);
+        if (!traceAnswered(batch, i, row[m_CameraColumns.IP]))
+            continue;
+        const corvexPacket& answer = batch.answers(i).at(0);
         std::cout << "BUFFER CONNECT: " << maskPasswords(answer.body, {password.raw()}) << std::endl;
 
         const DeviceInfo login = readDeviceInfo(answer);

@@ -270,3 +270,9 @@ bool runBatch(RequestBatch& batch, std::chrono::milliseconds limit)
     batch.cancel();
     return false;
 }
+
+std::string progressText(std::size_t cameras, std::size_t answered)
+{
+    return "Asking " + std::to_string(cameras) + (cameras == 1 ? " camera: " : " cameras: ") +
+           std::to_string(answered) + " answered";
+}

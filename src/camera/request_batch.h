@@ -54,3 +54,6 @@ private:
 // Runs the batch to its end or to the limit in a nested main loop; false when the limit came
 // first (the batch is then cancelled). Prints nothing: the traces stay in the batch.
 bool runBatch(RequestBatch& batch, std::chrono::milliseconds limit);
+
+// What the progress dialog says while a batch runs: "Asking 16 cameras: 12 answered".
+std::string progressText(std::size_t cameras, std::size_t answered);

@@ -1,0 +1,31 @@
+// The wait while cameras are asked: the window keeps drawing, the installer's input is held so
+// that no second camera operation can start, and after half a second a progress dialog says
+// how far it got, with a Cancel that ends every outstanding request at once.
+#pragma once
+
+#include <gdk/gdk.h>
+#include <glibmm/ustring.h>
+
+#include <cstddef>
+
+#include "camera/request_batch.h"
+
+// Runs the batch to its end or to Cancel (its button, Escape or the window's close request);
+// false when cancelled.
+bool askCameras(RequestBatch& batch);
+
+// Prints the camera's traces in the place of its row; when it was not answered, says that it
+// was cancelled and returns false, so the row keeps its earlier contents.
+bool traceAnswered(RequestBatch& batch, std::size_t index, const Glib::ustring& address);
+
+// Cameras are being asked right now.
+bool askingCameras();
+
+// Cancel of the progress dialog: ends the outstanding requests and the wait.
+void cancelAskingCameras();
+
+void on_button_cancel_asking_clicked();
+// Escape, wherever the focus is while the input is held, is Cancel.
+bool on_dialog_asking_key_press_event(GdkEventKey* event);
+// Closing the dialog is Cancel; the dialog stays for the next time.
+bool on_dialog_asking_delete_event(GdkEventAny* event);

@@ -18,6 +18,8 @@ constexpr unsigned int kShowProgressAfterMs = 500;
 constexpr auto kWaitLimit = 1h;
 
 RequestBatch* activeBatch = nullptr;
+// Holds may nest; the first takes the grab, the last gives it back.
+int holds = 0;
 Utils::MainLoopWait* activeWait = nullptr;
 
 // A close request to the main window is dropped by the toolkit while the input is held, so
@@ -37,6 +39,22 @@ void toolkitHandles(GdkEvent* event, gpointer /*data*/)
 }
 
 }  // namespace
+
+HeldInput::HeldInput()
+{
+    if (holds++ > 0)
+        return;
+    dialog_asking->add_modal_grab();
+    gdk_event_handler_set(&closeRequestCancels, nullptr, nullptr);
+}
+
+HeldInput::~HeldInput()
+{
+    if (--holds > 0)
+        return;
+    gdk_event_handler_set(&toolkitHandles, nullptr, nullptr);
+    dialog_asking->remove_modal_grab();
+}
 
 bool askingCameras()
 {
@@ -63,13 +81,12 @@ bool askCameras(RequestBatch& batch)
     if (batch.size() == 0)
         return true;
 
+    // Held from the start, not from when the dialog shows: a click meanwhile starts nothing.
+    HeldInput hold;
     Utils::MainLoopWait wait;
     activeBatch = &batch;
     activeWait = &wait;
     label_asking->set_text(progressText(batch.size(), 0));
-    // Held from the start, not from when the dialog shows: a click meanwhile starts nothing.
-    dialog_asking->add_modal_grab();
-    gdk_event_handler_set(&closeRequestCancels, nullptr, nullptr);
     sigc::connection showing = Glib::signal_timeout().connect(
         [] {
             dialog_asking->show();
@@ -89,8 +106,6 @@ bool askCameras(RequestBatch& batch)
 
     showing.disconnect();
     dialog_asking->hide();
-    gdk_event_handler_set(&toolkitHandles, nullptr, nullptr);
-    dialog_asking->remove_modal_grab();
     activeBatch = nullptr;
     activeWait = nullptr;
     return !batch.cancelled();

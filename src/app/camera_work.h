@@ -10,6 +10,17 @@
 
 #include "camera/request_batch.h"
 
+// Holds the installer's input while something is awaited in the main loop, so that nothing the
+// installer can touch starts a second operation meanwhile: a grab on the progress dialog, from
+// before it shows. A close request to the window meanwhile cancels the cameras being asked.
+class HeldInput {
+public:
+    HeldInput();
+    ~HeldInput();
+    HeldInput(const HeldInput&) = delete;
+    HeldInput& operator=(const HeldInput&) = delete;
+};
+
 // Runs the batch to its end or to Cancel (its button, Escape or the window's close request);
 // false when cancelled.
 bool askCameras(RequestBatch& batch);

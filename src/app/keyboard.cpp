@@ -1,10 +1,11 @@
 #include "app/keyboard.h"
 
-#include "utils/traced_command.h"
+#include "utils/spawned_command.h"
 
 namespace {
 
-// The keyboard is asked over the session bus; no answer is awaited, its trace tells the status.
+// The keyboard is asked over the session bus; nothing waits for the command: its trace, when it
+// ends, tells the status, and the focus moves on at once.
 constexpr const char* kShowKeyboard =
     "dbus-send --type=method_call --dest=org.onboard.Onboard /org/onboard/Onboard/Keyboard "
     "org.onboard.Onboard.Keyboard.Show";
@@ -14,13 +15,13 @@ constexpr const char* kHideKeyboard =
 
 bool showKeyboard()
 {
-    Utils::runTracedCommand(kShowKeyboard, "onboard show success: [");
+    Utils::startTracedCommand(kShowKeyboard, "onboard show success: [");
     return true;
 }
 
 bool hideKeyboard()
 {
-    Utils::runTracedCommand(kHideKeyboard, "onboard hide success: [");
+    Utils::startTracedCommand(kHideKeyboard, "onboard hide success: [");
     return true;
 }
 

@@ -274,3 +274,9 @@ TEST_F(RequestBatchTest, CancelEndsEveryOutstandingRequestAtOnceAndLeavesNoDescr
     EXPECT_EQ(openDescriptors(), descriptorsBefore) << "the batch left a descriptor open";
     capture.finish();
 }
+
+TEST(ProgressText, SaysHowManyOfHowManyCamerasAnswered)
+{
+    EXPECT_EQ(progressText(16, 12), "Asking 16 cameras: 12 answered");
+    EXPECT_EQ(progressText(1, 0), "Asking 1 camera: 0 answered");
+}

@@ -12,7 +12,7 @@ import re
 import time
 import unittest
 
-from wizard_driver import HERE, WizardDriver, wait_for
+from wizard_driver import HERE, WizardDriver, wait_for, wizard_pid
 from labtest import LabTestCase, RecorderListener, camera_state, curl, lab, wait_for as lab_wait_for  # noqa: E402
 
 # Every camera keeps the factory login, so only its fault keeps it from "Connected", and a static
@@ -47,31 +47,6 @@ GROWTH_BOUND_KIB = 8 * 1024
 
 def address(name):
     return next(c["address"] for c in CAMERAS if c["name"] == name)
-
-
-def wizard_pid(runner):
-    """The wizard's own process under `lab run`: the runner itself once its execs are done, or a
-    descendant of it running the executable."""
-    def parent_of(pid):
-        with open(f"/proc/{pid}/stat", encoding="utf-8") as f:
-            return int(f.read().rsplit(")", 1)[1].split()[1])
-
-    for entry in os.listdir("/proc"):
-        if not entry.isdigit():
-            continue
-        try:
-            if not os.readlink(f"/proc/{entry}/exe").endswith("/velnor-config-tool"):
-                continue
-            pid = int(entry)
-            for _ in range(16):  # the runner is a few generations up at most
-                if pid == runner.pid:
-                    return int(entry)
-                if pid <= 1:
-                    break
-                pid = parent_of(pid)
-        except (OSError, ValueError, IndexError):
-            continue
-    return None
 
 
 def peak_memory_kib(pid):

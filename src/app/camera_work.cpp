@@ -5,6 +5,7 @@
 #include <chrono>
 #include <iostream>
 
+#include "app/process_objects.h"
 #include "app/widgets.h"
 #include "utils/main_loop_wait.h"
 
@@ -118,6 +119,23 @@ bool traceAnswered(RequestBatch& batch, std::size_t index, const Glib::ustring& 
         return true;
     std::cout << "cancelled, not answered: " << address << std::endl;
     return false;
+}
+
+void askSelectedCameras(const std::function<RequestSequence(const Gtk::TreeModel::Row& row)>& ask,
+                        const std::function<void(Gtk::TreeModel::Row& row,
+                                                 const std::vector<corvexPacket>& answers)>& apply)
+{
+    const std::vector<Gtk::TreeModel::Path> selected = refTreeSelection->get_selected_rows();
+    std::vector<RequestSequence> sequences;
+    for (const Gtk::TreeModel::Path& path : selected)
+        sequences.push_back(ask(*m_camRefTreeModel->get_iter(path)));
+    RequestBatch batch(std::move(sequences));
+    askCameras(batch);
+    for (std::size_t i = 0; i < selected.size(); ++i) {
+        Gtk::TreeModel::Row row = *m_camRefTreeModel->get_iter(selected[i]);
+        if (traceAnswered(batch, i, row[m_CameraColumns.IP]))
+            apply(row, batch.answers(i));
+    }
 }
 
 void on_button_cancel_asking_clicked()

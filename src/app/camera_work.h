@@ -6,7 +6,11 @@
 #include <gdk/gdk.h>
 #include <glibmm/ustring.h>
 
+#include <gtkmm/treemodel.h>
+
 #include <cstddef>
+#include <functional>
+#include <vector>
 
 #include "camera/request_batch.h"
 
@@ -28,6 +32,12 @@ bool askCameras(RequestBatch& batch);
 // Prints the camera's traces in the place of its row; when it was not answered, says that it
 // was cancelled and returns false, so the row keeps its earlier contents.
 bool traceAnswered(RequestBatch& batch, std::size_t index, const Glib::ustring& address);
+
+// Asks every selected camera side by side what `ask` makes of its row, then hands each camera
+// that answered to `apply` with its answers, in list order; a cancelled camera's row stays as it was.
+void askSelectedCameras(const std::function<RequestSequence(const Gtk::TreeModel::Row& row)>& ask,
+                        const std::function<void(Gtk::TreeModel::Row& row,
+                                                 const std::vector<corvexPacket>& answers)>& apply);
 
 // Cameras are being asked right now.
 bool askingCameras();

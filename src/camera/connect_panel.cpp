@@ -27,28 +27,20 @@ void on_button_connect_cam_clicked()
 {
     const Glib::ustring user = entry_camID->get_text();
     const Glib::ustring password = entry_camPW->get_text();
-    const std::vector<Gtk::TreeModel::Path> selected = refTreeSelection->get_selected_rows();
-    std::vector<RequestSequence> sequences;
-    for (const Gtk::TreeModel::Path& path : selected) {
-        const Glib::ustring address = (*m_camRefTreeModel->get_iter(path))[m_CameraColumns.IP];
-        sequences.push_back({[=](const std::vector<corvexPacket>&) -> std::optional<PreparedRequest> {
-            return prepareCorvexData(kDeviceInfoView, address, user, password);
-        }});
-    }
-    RequestBatch batch(std::move(sequences));
-    askCameras(batch);
-
-    for (std::size_t i = 0; i < selected.size(); ++i) {
-        Gtk::TreeModel::Row row = *m_camRefTreeModel->get_iter(selected[i]);
-        if (!traceAnswered(batch, i, row[m_CameraColumns.IP]))
-            continue;
-        const corvexPacket& answer = batch.answers(i).at(0);
-        std::cout << "BUFFER CONNECT: " << maskPasswords(answer.body, {password.raw()}) << std::endl;
-
-        const DeviceInfo login = readDeviceInfo(answer);
-        if (login.accepted)
-            storeLogin(row, user, password, login);
-    }
+    askSelectedCameras(
+        [&](const Gtk::TreeModel::Row& row) -> RequestSequence {
+            const Glib::ustring address = row[m_CameraColumns.IP];
+            return {[=](const std::vector<corvexPacket>&) -> std::optional<PreparedRequest> {
+                return prepareCorvexData(kDeviceInfoView, address, user, password);
+            }};
+        },
+        [&](Gtk::TreeModel::Row& row, const std::vector<corvexPacket>& answers) {
+            const corvexPacket& answer = answers.at(0);
+            std::cout << "BUFFER CONNECT: " << maskPasswords(answer.body, {password.raw()}) << std::endl;
+            const DeviceInfo login = readDeviceInfo(answer);
+            if (login.accepted)
+                storeLogin(row, user, password, login);
+        });
     on_treeview1_selection_changed();
     entry_camPW->set_text("");
 }

@@ -91,17 +91,11 @@ void on_button_apply_ipassign_clicked(NetworkConfig& nc)
         label_ipassignerror->set_text(*refusal);
         return;
     }
-    const std::vector<Gtk::TreeModel::Path> selected = refTreeSelection->get_selected_rows();
-    std::vector<RequestSequence> sequences;
-    for (const Gtk::TreeModel::Path& path : selected)
-        sequences.push_back(addressSequence(*m_camRefTreeModel->get_iter(path), entries, manual));
-    RequestBatch batch(std::move(sequences));
-    askCameras(batch);
-    for (std::size_t i = 0; i < selected.size(); ++i) {
-        Gtk::TreeModel::Row row = *m_camRefTreeModel->get_iter(selected[i]);
-        if (traceAnswered(batch, i, row[m_CameraColumns.IP]))
-            applyAddress(row, batch.answers(i).back(), entries, manual);
-    }
+    askSelectedCameras(
+        [&](const Gtk::TreeModel::Row& row) { return addressSequence(row, entries, manual); },
+        [&](Gtk::TreeModel::Row& row, const std::vector<corvexPacket>& answers) {
+            applyAddress(row, answers.back(), entries, manual);
+        });
     dialog_ipassign->hide();
 }
 

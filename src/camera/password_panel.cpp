@@ -102,28 +102,19 @@ void on_button_change_password_clicked()
     entry_camPW1->set_text("");
     entry_camPW2->set_text("");
 
-    const std::vector<Gtk::TreeModel::Path> selected = refTreeSelection->get_selected_rows();
-    std::vector<RequestSequence> sequences;
-    for (const Gtk::TreeModel::Path& path : selected) {
-        const Gtk::TreeModel::Row row = *m_camRefTreeModel->get_iter(path);
-        sequences.push_back(passwordSequence(row[m_CameraColumns.IP], row[m_CameraColumns.Username],
-                                             row[m_CameraColumns.pw], password, confirmation));
-    }
-    RequestBatch batch(std::move(sequences));
-    askCameras(batch);
-
-    for (std::size_t i = 0; i < selected.size(); ++i) {
-        Gtk::TreeModel::Row row = *m_camRefTreeModel->get_iter(selected[i]);
-        if (!traceAnswered(batch, i, row[m_CameraColumns.IP]))
-            continue;
-        const std::vector<corvexPacket>& answers = batch.answers(i);
-        if (answers.size() < 3)
-            continue;  // the new password was refused, or the credentials no longer work
-        if (statusOf(answers.at(1)) == "Need Password")
-            applyInitialPassword(row, answers.at(2), password);
-        else
-            applyChangedPassword(row, answers.at(2), password);
-    }
+    askSelectedCameras(
+        [&](const Gtk::TreeModel::Row& row) {
+            return passwordSequence(row[m_CameraColumns.IP], row[m_CameraColumns.Username],
+                                    row[m_CameraColumns.pw], password, confirmation);
+        },
+        [&](Gtk::TreeModel::Row& row, const std::vector<corvexPacket>& answers) {
+            if (answers.size() < 3)
+                return;  // the new password was refused, or the credentials no longer work
+            if (statusOf(answers.at(1)) == "Need Password")
+                applyInitialPassword(row, answers.at(2), password);
+            else
+                applyChangedPassword(row, answers.at(2), password);
+        });
 }
 
 bool on_button_change_password_focus_out_event(GdkEventFocus* /*event*/)

@@ -73,47 +73,38 @@ void on_treeview1_selection_changed()
     button_connect_cam->set_label("Connect");
 
     // Every selected camera is asked side by side, each for its interface, then its DNS server.
-    const std::vector<Gtk::TreeModel::Path> selected = refTreeSelection->get_selected_rows();
-    std::vector<RequestSequence> sequences;
-    for (const Gtk::TreeModel::Path& path : selected) {
-        const Gtk::TreeModel::Row row = *m_camRefTreeModel->get_iter(path);
-        const Glib::ustring address = row[m_CameraColumns.IP];
-        const Glib::ustring user = row[m_CameraColumns.Username];
-        const Glib::ustring password = row[m_CameraColumns.pw];
-        sequences.push_back({
-            [=](const std::vector<corvexPacket>&) -> std::optional<PreparedRequest> {
-                return prepareCorvexData(kInterfaceView, address, user, password);
-            },
-            [=](const std::vector<corvexPacket>&) -> std::optional<PreparedRequest> {
-                return prepareGetCorvexDNS(address, user, password);
-            },
-        });
-    }
-    RequestBatch batch(std::move(sequences));
-    askCameras(batch);
-
-    for (std::size_t i = 0; i < selected.size(); ++i) {
-        const Gtk::TreeModel::Row row = *m_camRefTreeModel->get_iter(selected[i]);
-        const Glib::ustring address = row[m_CameraColumns.IP];
-        const Glib::ustring user = row[m_CameraColumns.Username];
-        const Glib::ustring password = row[m_CameraColumns.pw];
-        const Glib::ustring mode = row[m_CameraColumns.Mode];
-        const Glib::ustring status = row[m_CameraColumns.status];
-
-        if (traceAnswered(batch, i, address)) {
-            const corvexPacket& interfaceView = batch.answers(i).at(0);
-            const corvexPacket& dnsView = batch.answers(i).at(1);
+    const bool onlyOne = refTreeSelection->count_selected_rows() == 1;
+    askSelectedCameras(
+        [](const Gtk::TreeModel::Row& row) -> RequestSequence {
+            const Glib::ustring address = row[m_CameraColumns.IP];
+            const Glib::ustring user = row[m_CameraColumns.Username];
+            const Glib::ustring password = row[m_CameraColumns.pw];
+            return {
+                [=](const std::vector<corvexPacket>&) -> std::optional<PreparedRequest> {
+                    return prepareCorvexData(kInterfaceView, address, user, password);
+                },
+                [=](const std::vector<corvexPacket>&) -> std::optional<PreparedRequest> {
+                    return prepareGetCorvexDNS(address, user, password);
+                },
+            };
+        },
+        [onlyOne](Gtk::TreeModel::Row& row, const std::vector<corvexPacket>& answers) {
+            const Glib::ustring address = row[m_CameraColumns.IP];
+            const Glib::ustring user = row[m_CameraColumns.Username];
+            const Glib::ustring password = row[m_CameraColumns.pw];
+            const Glib::ustring mode = row[m_CameraColumns.Mode];
+            const Glib::ustring status = row[m_CameraColumns.status];
+            const corvexPacket& interfaceView = answers.at(0);
             std::cout << "BUFFER CHANGE ROW: " << maskPasswords(interfaceView.body, {password.raw()})
                       << std::endl;
 
             if (isAuthorized(interfaceView.code))
-                showCameraSettings(address, user, mode, interfaceView, dnsView, password.raw(),
-                                   selected.size() == 1);
+                showCameraSettings(address, user, mode, interfaceView, answers.at(1), password.raw(),
+                                   onlyOne);
             else
                 forgetCameraSettings();
-        }
 
-        if (status == "Need Password")
-            switch_grid(kSetPasswordMode);
-    }
+            if (status == "Need Password")
+                switch_grid(kSetPasswordMode);
+        });
 }

@@ -91,11 +91,6 @@ def sockets_of(pid):
 class SilentCamera(WizardDriver, LabTestCase):
     CAMERAS = CAMERAS
 
-    def trace_text(self):
-        self.trace.flush()
-        with open(self.trace.name, encoding="utf-8", errors="replace") as f:
-            return f.read()
-
     def rows(self, frame):
         """The camera list as {MAC: {column title: text}}."""
         view = frame.findChild(lambda n: n.roleName in ("table", "tree table") and n.showing, retry=False)

@@ -146,6 +146,12 @@ class WizardDriver:
         wait_for(self.main_window_viewable, what="the main window on the display")
         return wizard, frame
 
+    def trace_text(self):
+        """What the wizard has printed so far."""
+        self.trace.flush()
+        with open(self.trace.name, encoding="utf-8", errors="replace") as f:
+            return f.read()
+
     @staticmethod
     def main_window_viewable():
         connection = xdisplay.Display()

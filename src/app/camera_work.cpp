@@ -45,6 +45,8 @@ HeldInput::HeldInput()
 {
     if (holds++ > 0)
         return;
+    // Realized though hidden: the toolkit hands the held events to it, and drops them there.
+    gtk_widget_realize(GTK_WIDGET(dialog_asking->gobj()));
     dialog_asking->add_modal_grab();
     gdk_event_handler_set(&closeRequestCancels, nullptr, nullptr);
 }

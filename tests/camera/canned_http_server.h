@@ -6,6 +6,7 @@
 #include <arpa/inet.h>
 #include <fcntl.h>
 #include <net/if.h>
+#include <poll.h>
 #include <netinet/in.h>
 #include <sched.h>
 #include <sys/ioctl.h>
@@ -156,5 +157,78 @@ private:
     in_addr_t host_;
     UniqueFd listener_;
     unsigned short port_ = 0;
+    std::thread worker_;
+};
+
+// Takes connections and holds them without a word; counts those taken and those the client closed.
+class SilentPeer {
+public:
+    explicit SilentPeer(in_addr_t host)
+    {
+        listener_.reset(socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
+        sockaddr_in local{};
+        local.sin_family = AF_INET;
+        local.sin_addr.s_addr = htonl(host);
+        local.sin_port = htons(CannedHttpServer::kWebPort);
+        socklen_t size = sizeof local;
+        if (bind(listener_.get(), reinterpret_cast<sockaddr*>(&local), sizeof local) != 0 ||
+            listen(listener_.get(), 64) != 0 ||
+            getsockname(listener_.get(), reinterpret_cast<sockaddr*>(&local), &size) != 0)
+            return;
+        host_ = host;
+        worker_ = std::thread([this] { serve(); });
+    }
+    ~SilentPeer()
+    {
+        stop_ = true;
+        shutdown(listener_.get(), SHUT_RDWR);
+        if (worker_.joinable())
+            worker_.join();
+    }
+    // On the web's own port, as a camera: the requests take a bare address.
+    std::string address() const
+    {
+        in_addr shown{};
+        shown.s_addr = htonl(host_);
+        return inet_ntoa(shown);
+    }
+    std::size_t taken() const { return taken_; }
+    std::size_t closedByClient() const { return closed_; }
+
+private:
+    void serve()
+    {
+        std::vector<UniqueFd> held;
+        while (!stop_) {
+            pollfd watched[65];
+            watched[0] = {listener_.get(), POLLIN, 0};
+            for (std::size_t i = 0; i < held.size() && i < 64; ++i)
+                watched[i + 1] = {held[i].get(), POLLIN, 0};
+            if (poll(watched, static_cast<nfds_t>(1 + std::min<std::size_t>(held.size(), 64)), 50) <= 0)
+                continue;
+            if (watched[0].revents & POLLIN) {
+                UniqueFd client(accept(listener_.get(), nullptr, nullptr));
+                if (!client.valid())
+                    return;
+                held.push_back(std::move(client));
+                ++taken_;
+            }
+            for (std::size_t i = 0; i + 1 < 65 && i < held.size(); ++i) {
+                if (!(watched[i + 1].revents & (POLLIN | POLLHUP)) || !held[i].valid())
+                    continue;
+                char buffer[4096];
+                if (recv(held[i].get(), buffer, sizeof buffer, 0) == 0) {
+                    held[i].reset();
+                    ++closed_;
+                }
+            }
+        }
+    }
+
+    UniqueFd listener_;
+    in_addr_t host_ = INADDR_LOOPBACK;
+    std::atomic<bool> stop_{false};
+    std::atomic<std::size_t> taken_{0};
+    std::atomic<std::size_t> closed_{0};
     std::thread worker_;
 };

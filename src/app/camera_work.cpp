@@ -19,18 +19,47 @@ constexpr unsigned int kShowProgressAfterMs = 500;
 constexpr auto kWaitLimit = 1h;
 
 RequestBatch* activeBatch = nullptr;
-// Holds may nest; the first takes the grab, the last gives it back.
-int holds = 0;
 Utils::MainLoopWait* activeWait = nullptr;
+// Holds may nest; the first sets the filter, the last takes it away.
+int holds = 0;
 
-// A close request to the main window is dropped by the toolkit while the input is held, so
-// it is seen here first and taken as Cancel.
-void closeRequestCancels(GdkEvent* event, gpointer /*data*/)
+bool inAskingDialog(GdkWindow* window)
 {
-    if (event->type == GDK_DELETE && activeBatch != nullptr && window_main != nullptr &&
-        event->any.window == window_main->get_window()->gobj())
+    GdkWindow* own = dialog_asking->get_window() ? dialog_asking->get_window()->gobj() : nullptr;
+    return window != nullptr && own != nullptr && gdk_window_get_toplevel(window) == own;
+}
+
+// What the installer starts an operation with: a press of a button, a key, a finger, a wheel.
+// Releases and motion still go through, so a press that began the wait (a row's selection
+// runs on the press) ends as usual in its widget.
+bool startsSomething(const GdkEvent* event)
+{
+    switch (event->type) {
+    case GDK_BUTTON_PRESS:
+    case GDK_2BUTTON_PRESS:
+    case GDK_3BUTTON_PRESS:
+    case GDK_KEY_PRESS:
+    case GDK_SCROLL:
+    case GDK_TOUCH_BEGIN:
+    case GDK_DELETE:
+        return true;
+    default:
+        return false;
+    }
+}
+
+// While the input is held, only the progress dialog takes what starts something; Escape
+// anywhere and the window's close request are its Cancel.
+void holdInput(GdkEvent* event, gpointer /*data*/)
+{
+    if (!startsSomething(event) || inAskingDialog(event->any.window)) {
+        gtk_main_do_event(event);
+        return;
+    }
+    const bool closeRequest = event->type == GDK_DELETE;
+    const bool escape = event->type == GDK_KEY_PRESS && event->key.keyval == GDK_KEY_Escape;
+    if (closeRequest || escape)
         cancelAskingCameras();
-    gtk_main_do_event(event);
 }
 
 // The toolkit's own handling, as it is when nothing is asked.
@@ -43,20 +72,16 @@ void toolkitHandles(GdkEvent* event, gpointer /*data*/)
 
 HeldInput::HeldInput()
 {
-    if (holds++ > 0)
-        return;
-    // Realized though hidden: the toolkit hands the held events to it, and drops them there.
-    gtk_widget_realize(GTK_WIDGET(dialog_asking->gobj()));
-    dialog_asking->add_modal_grab();
-    gdk_event_handler_set(&closeRequestCancels, nullptr, nullptr);
+    // Not a grab: a grab would also take the release of the press that began the wait, and
+    // the list that saw the press would wait for its release for ever.
+    if (holds++ == 0)
+        gdk_event_handler_set(&holdInput, nullptr, nullptr);
 }
 
 HeldInput::~HeldInput()
 {
-    if (--holds > 0)
-        return;
-    gdk_event_handler_set(&toolkitHandles, nullptr, nullptr);
-    dialog_asking->remove_modal_grab();
+    if (--holds == 0)
+        gdk_event_handler_set(&toolkitHandles, nullptr, nullptr);
 }
 
 bool askingCameras()

@@ -15,8 +15,9 @@
 #include "camera/request_batch.h"
 
 // Holds the installer's input while something is awaited in the main loop, so that nothing the
-// installer can touch starts a second operation meanwhile: a grab on the progress dialog, from
-// before it shows. A close request to the window meanwhile cancels the cameras being asked.
+// installer can touch starts a second operation meanwhile: from before the progress dialog
+// shows, only that dialog takes a press. Escape or a close request to the window meanwhile
+// cancels the cameras being asked.
 class HeldInput {
 public:
     HeldInput();

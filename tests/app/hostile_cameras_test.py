@@ -58,8 +58,8 @@ class HostileCameras(WizardDriver, LabTestCase):
     CAMERAS = CAMERAS
 
     def await_scan(self, number, bound_s):
-        """Waits for the number-th scan to start and end, reading the trace: while it runs the
-        window answers nobody, so the accessibility tree is left alone. Returns its duration."""
+        """Waits for the number-th scan to start and end, reading the trace (the rows are filled
+        only once every camera has answered). Returns its duration."""
         wait_for(lambda: self.trace_text().count("netinfo:") >= number, timeout=COUNTDOWN_S + SLACK_S,
                  what=f"scan {number} to start")
         started = time.monotonic()
@@ -68,8 +68,8 @@ class HostileCameras(WizardDriver, LabTestCase):
         return time.monotonic() - started
 
     def rows(self, frame):
-        """The camera list as [{column title: text}], read through the table interface; the scan
-        fills it whole before the window answers again."""
+        """The camera list as [{column title: text}], read through the table interface once the
+        scan has filled it."""
         def read():
             view = frame.findChild(lambda n: n.roleName in ("table", "tree table") and n.showing,
                                    retry=False)

@@ -37,10 +37,15 @@ void deliverToMainWindow(GdkEventType type)
     GdkEvent* event = gdk_event_new(type);
     event->any.window = GDK_WINDOW(g_object_ref(window_main->get_window()->gobj()));
     event->any.send_event = TRUE;
+    GdkSeat* seat = gdk_display_get_default_seat(gdk_display_get_default());
     if (type == GDK_KEY_PRESS) {
         event->key.keyval = GDK_KEY_Escape;
         event->key.time = GDK_CURRENT_TIME;
-        gdk_event_set_device(event, gdk_seat_get_keyboard(gdk_display_get_default_seat(gdk_display_get_default())));
+        gdk_event_set_device(event, gdk_seat_get_keyboard(seat));
+    } else if (type == GDK_BUTTON_PRESS || type == GDK_BUTTON_RELEASE) {
+        event->button.button = 1;
+        event->button.time = GDK_CURRENT_TIME;
+        gdk_event_set_device(event, gdk_seat_get_pointer(seat));
     }
     gdk_event_put(event);
     gdk_event_free(event);
@@ -142,4 +147,38 @@ TEST_F(CameraWork, QuickAnswersShowNoDialog)
     watching.disconnect();
     EXPECT_FALSE(everShown);
     EXPECT_EQ(batch.answers(0).at(0).body, "ok");
+}
+
+// A press starts an operation and is held back; a release still reaches the widget that saw the
+// press which began the wait (a row is selected on the press).
+TEST_F(CameraWork, PressesAreHeldBackReleasesGoThrough)
+{
+    SilentPeer silent(kSilentCamera);
+    int presses = 0;
+    int releases = 0;
+    // Counted where the window first sees them, and kept there.
+    sigc::connection seen = window_main->signal_event().connect(
+        [&](GdkEvent* event) {
+            presses += event->type == GDK_BUTTON_PRESS;
+            releases += event->type == GDK_BUTTON_RELEASE;
+            return event->type == GDK_BUTTON_PRESS || event->type == GDK_BUTTON_RELEASE;
+        },
+        false);
+    RequestBatch batch({deviceInfo(silent.address())});
+    Glib::signal_timeout().connect_once(
+        [] {
+            deliverToMainWindow(GDK_BUTTON_PRESS);
+            deliverToMainWindow(GDK_BUTTON_RELEASE);
+            Glib::signal_timeout().connect_once([] { button_cancel_asking->clicked(); }, 200);
+        },
+        100);
+    StdoutCapture capture;
+    EXPECT_FALSE(askCameras(batch));
+    capture.finish();
+    EXPECT_EQ(presses, 0) << "a press reached the window while cameras were asked";
+    EXPECT_EQ(releases, 1);
+
+    deliverToMainWindow(GDK_BUTTON_PRESS);
+    EXPECT_TRUE(run_until([&presses] { return presses == 1; }, 2s)) << "the input was not given back";
+    seen.disconnect();
 }

@@ -40,7 +40,7 @@ CANCEL_BOUND_S = 3.0
 
 
 class Responsiveness:
-    """Asks the window for its position (never cached by the accessibility library) every 50 ms
+    """Asks the window for its position (never cached by the accessibility library) at every poll
     while a test waits; the longest time between two answered calls is the longest stall."""
 
     def __init__(self, frame):
@@ -51,23 +51,21 @@ class Responsiveness:
     def restart(self):
         self.longest, self.last = 0.0, None
 
+    def sample(self):
+        try:
+            self.frame.position
+        except Exception:  # the call timed out: the window did not answer
+            return
+        now = time.monotonic()
+        if self.last is not None:
+            self.longest = max(self.longest, now - self.last)
+        self.last = now
+
     def poll_until(self, condition, timeout, what):
-        deadline = time.monotonic() + timeout
-        while True:
-            try:
-                self.frame.position
-                now = time.monotonic()
-                if self.last is not None:
-                    self.longest = max(self.longest, now - self.last)
-                self.last = now
-            except Exception:  # the call timed out: the window did not answer
-                pass
-            result = condition()
-            if result:
-                return result
-            if time.monotonic() > deadline:
-                raise AssertionError(f"timed out waiting for {what}")
-            time.sleep(0.05)
+        def sampled():
+            self.sample()
+            return condition()
+        return wait_for(sampled, timeout=timeout, what=what)
 
 
 def established_to(pid, address, port=80):

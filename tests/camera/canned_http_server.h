@@ -198,13 +198,15 @@ public:
 private:
     void serve()
     {
+        constexpr std::size_t kMostHeld = 64;
         std::vector<UniqueFd> held;
         while (!stop_) {
-            pollfd watched[65];
+            pollfd watched[1 + kMostHeld];
+            const std::size_t polled = std::min(held.size(), kMostHeld);
             watched[0] = {listener_.get(), POLLIN, 0};
-            for (std::size_t i = 0; i < held.size() && i < 64; ++i)
+            for (std::size_t i = 0; i < polled; ++i)
                 watched[i + 1] = {held[i].get(), POLLIN, 0};
-            if (poll(watched, static_cast<nfds_t>(1 + std::min<std::size_t>(held.size(), 64)), 50) <= 0)
+            if (poll(watched, static_cast<nfds_t>(1 + polled), 50) <= 0)
                 continue;
             if (watched[0].revents & POLLIN) {
                 UniqueFd client(accept(listener_.get(), nullptr, nullptr));
@@ -213,7 +215,7 @@ private:
                 held.push_back(std::move(client));
                 ++taken_;
             }
-            for (std::size_t i = 0; i + 1 < 65 && i < held.size(); ++i) {
+            for (std::size_t i = 0; i < polled; ++i) {
                 if (!(watched[i + 1].revents & (POLLIN | POLLHUP)) || !held[i].valid())
                     continue;
                 char buffer[4096];

@@ -361,6 +361,14 @@ void pressEscape(Gtk::Window* window)
     event->key.send_event = TRUE;
     event->key.keyval = GDK_KEY_Escape;
     event->key.time = GDK_CURRENT_TIME;
+    // The dialog's key bindings look the key up by its code, as the keyboard sends it.
+    GdkKeymapKey* keys = nullptr;
+    gint count = 0;
+    if (gdk_keymap_get_entries_for_keyval(gdk_keymap_get_for_display(gdk_display_get_default()), GDK_KEY_Escape,
+                                          &keys, &count) &&
+        count > 0)
+        event->key.hardware_keycode = static_cast<guint16>(keys[0].keycode);
+    g_free(keys);
     gdk_event_set_device(event, gdk_seat_get_keyboard(gdk_display_get_default_seat(gdk_display_get_default())));
     gdk_event_put(event);
     gdk_event_free(event);

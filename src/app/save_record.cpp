@@ -63,19 +63,8 @@ RequestSequence addressSettingsSequence(const Gtk::TreeModel::Row& row)
 {
     if (Glib::ustring(row[m_CameraColumns.status]) != "Connected")
         return {};
-    const Glib::ustring address = row[m_CameraColumns.IP];
-    const Glib::ustring user = row[m_CameraColumns.Username];
-    const Glib::ustring password = row[m_CameraColumns.pw];
-    return {
-        [=](const std::vector<corvexPacket>&) -> std::optional<PreparedRequest> {
-            return prepareCorvexData(kInterfaceView, address, user, password);
-        },
-        [=](const std::vector<corvexPacket>& answers) -> std::optional<PreparedRequest> {
-            if (!isAuthorized(answers.at(0).code))
-                return std::nullopt;
-            return prepareGetCorvexDNS(address, user, password);
-        },
-    };
+    return addressSettingsViews(row[m_CameraColumns.IP], row[m_CameraColumns.Username], row[m_CameraColumns.pw],
+                                true);
 }
 
 // Every camera is asked side by side; one that did not answer (cancelled) keeps its mask,

@@ -276,3 +276,18 @@ std::string progressText(std::size_t cameras, std::size_t answered)
     return "Asking " + std::to_string(cameras) + (cameras == 1 ? " camera: " : " cameras: ") +
            std::to_string(answered) + " answered";
 }
+
+RequestSequence addressSettingsViews(const Glib::ustring& address, const Glib::ustring& user,
+                                     const Glib::ustring& password, bool dnsOnlyAfterLogin)
+{
+    return {
+        [=](const std::vector<corvexPacket>&) -> std::optional<PreparedRequest> {
+            return prepareCorvexData(kInterfaceView, address, user, password);
+        },
+        [=](const std::vector<corvexPacket>& answers) -> std::optional<PreparedRequest> {
+            if (dnsOnlyAfterLogin && !isAuthorized(answers.at(0).code))
+                return std::nullopt;
+            return prepareGetCorvexDNS(address, user, password);
+        },
+    };
+}

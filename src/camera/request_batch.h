@@ -55,5 +55,10 @@ private:
 // first (the batch is then cancelled). Prints nothing: the traces stay in the batch.
 bool runBatch(RequestBatch& batch, std::chrono::milliseconds limit);
 
+// A camera's address settings with the given login: its interface view, then its DNS view
+// (when dnsOnlyAfterLogin, only if the interface view accepted the login).
+RequestSequence addressSettingsViews(const Glib::ustring& address, const Glib::ustring& user,
+                                     const Glib::ustring& password, bool dnsOnlyAfterLogin);
+
 // What the progress dialog says while a batch runs: "Asking 16 cameras: 12 answered".
 std::string progressText(std::size_t cameras, std::size_t answered);

@@ -75,18 +75,9 @@ void on_treeview1_selection_changed()
     // Every selected camera is asked side by side, each for its interface, then its DNS server.
     const bool onlyOne = refTreeSelection->count_selected_rows() == 1;
     askSelectedCameras(
-        [](const Gtk::TreeModel::Row& row) -> RequestSequence {
-            const Glib::ustring address = row[m_CameraColumns.IP];
-            const Glib::ustring user = row[m_CameraColumns.Username];
-            const Glib::ustring password = row[m_CameraColumns.pw];
-            return {
-                [=](const std::vector<corvexPacket>&) -> std::optional<PreparedRequest> {
-                    return prepareCorvexData(kInterfaceView, address, user, password);
-                },
-                [=](const std::vector<corvexPacket>&) -> std::optional<PreparedRequest> {
-                    return prepareGetCorvexDNS(address, user, password);
-                },
-            };
+        [](const Gtk::TreeModel::Row& row) {
+            return addressSettingsViews(row[m_CameraColumns.IP], row[m_CameraColumns.Username],
+                                        row[m_CameraColumns.pw], false);
         },
         [onlyOne](Gtk::TreeModel::Row& row, const std::vector<corvexPacket>& answers) {
             const Glib::ustring address = row[m_CameraColumns.IP];

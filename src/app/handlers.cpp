@@ -1,5 +1,6 @@
 #include "app/handlers.h"
 
+#include "app/camera_work.h"
 #include "app/keyboard.h"
 #include "app/navigation.h"
 #include "app/process_objects.h"
@@ -57,5 +58,9 @@ void connect_handlers(const NetworkConfig& nc)
     button_save_record_final->signal_clicked().connect(
         sigc::bind(sigc::ptr_fun(&on_button_save_record_final_clicked), nc));
     button_cancel_scan->signal_clicked().connect(sigc::ptr_fun(&on_button_cancel_scan_clicked));
+    button_cancel_asking->signal_clicked().connect(sigc::ptr_fun(&on_button_cancel_asking_clicked));
+    // Before the dialog's own handling, which would hide it on Escape.
+    dialog_asking->signal_key_press_event().connect(sigc::ptr_fun(&on_dialog_asking_key_press_event), false);
+    dialog_asking->signal_delete_event().connect(sigc::ptr_fun(&on_dialog_asking_delete_event), false);
     refTreeSelection->signal_changed().connect(sigc::ptr_fun(&on_treeview1_selection_changed));
 }

@@ -5,10 +5,12 @@
 #include <ctime>
 #include <iostream>
 
+#include "app/camera_work.h"
 #include "app/process_objects.h"
 #include "app/widgets.h"
 #include "camera/camera_answers.h"
 #include "camera/camera_requests.h"
+#include "camera/request_batch.h"
 #include "discovery/installation_record.h"
 #include "discovery/record_pdf.h"
 #include "utils/atomic_file.h"
@@ -41,8 +43,7 @@ RecordDhcp recordDhcp()
     return dhcp;
 }
 
-// A connected camera is asked for its mask, gateway and DNS server with the row's login; the
-// others keep these empty. The login itself stays out of the record.
+// The row as the list shows it.
 RecordCamera recordCamera(const Gtk::TreeModel::Row& row)
 {
     RecordCamera camera;
@@ -53,21 +54,21 @@ RecordCamera recordCamera(const Gtk::TreeModel::Row& row)
     camera.address = Glib::ustring(row[m_CameraColumns.IP]);
     camera.mac = Glib::ustring(row[m_CameraColumns.MAC]);
     camera.firmware = Glib::ustring(row[m_CameraColumns.Firmware]);
-    if (camera.status == "Connected") {
-        const Glib::ustring user = row[m_CameraColumns.Username];
-        const Glib::ustring password = row[m_CameraColumns.pw];
-        const corvexPacket interfaceView = getCorvexData(kInterfaceView, camera.address, user, password);
-        if (isAuthorized(interfaceView.code)) {
-            const AddressSettings settings =
-                readAddressSettings(interfaceView.body, getCorvexDNS(camera.address, user, password).body);
-            camera.netmask = settings.netmask.value_or("");
-            camera.gateway = settings.gateway.value_or("");
-            camera.dns = settings.dns.value_or("");
-        }
-    }
     return camera;
 }
 
+// A connected camera is asked for its interface with the row's login, then, when that is
+// accepted, for its DNS server; the others are asked nothing. The login stays out of the record.
+RequestSequence addressSettingsSequence(const Gtk::TreeModel::Row& row)
+{
+    if (Glib::ustring(row[m_CameraColumns.status]) != "Connected")
+        return {};
+    return addressSettingsViews(row[m_CameraColumns.IP], row[m_CameraColumns.Username], row[m_CameraColumns.pw],
+                                true);
+}
+
+// Every camera is asked side by side; one that did not answer (cancelled) keeps its mask,
+// gateway and DNS server empty, as a camera that is not connected.
 InstallationRecord currentRecord(const NetworkConfig& nc, const std::tm& now)
 {
     InstallationRecord record;
@@ -76,8 +77,25 @@ InstallationRecord currentRecord(const NetworkConfig& nc, const std::tm& now)
     record.interfaces = {recordInterface("Camera network", nc.network1),
                          recordInterface("Site network", nc.network2)};
     record.dhcp = recordDhcp();
-    for (const Gtk::TreeModel::Row& row : m_camRefTreeModel->children())
+    std::vector<RequestSequence> sequences;
+    for (const Gtk::TreeModel::Row& row : m_camRefTreeModel->children()) {
         record.cameras.push_back(recordCamera(row));
+        sequences.push_back(addressSettingsSequence(row));
+    }
+    RequestBatch batch(std::move(sequences));
+    askCameras(batch);
+    for (std::size_t i = 0; i < record.cameras.size(); ++i) {
+        RecordCamera& camera = record.cameras[i];
+        if (!traceAnswered(batch, i, camera.address))
+            continue;
+        const std::vector<corvexPacket>& answers = batch.answers(i);
+        if (answers.size() < 2)
+            continue;
+        const AddressSettings settings = readAddressSettings(answers.at(0).body, answers.at(1).body);
+        camera.netmask = settings.netmask.value_or("");
+        camera.gateway = settings.gateway.value_or("");
+        camera.dns = settings.dns.value_or("");
+    }
     return record;
 }
 

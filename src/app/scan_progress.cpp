@@ -56,6 +56,9 @@ void run_scan_progress(const std::string& broadcastAddress, unsigned int tickMil
     m_connection_timeout = Glib::signal_timeout().connect(
         sigc::bind(sigc::ptr_fun(&on_progressbar_timeout), broadcastAddress), tickMilliseconds);
     dialog_progress->run();
+    // Escape in the last seconds, while Cancel is grey, does nothing: the scan is about to start.
+    while (dialog_progress->get_visible() && !button_cancel_scan->get_sensitive() && !stopScan)
+        dialog_progress->run();
     // Escape ends the run without Cancel; the countdown must not go on behind a hidden dialog.
     if (dialog_progress->get_visible())
         on_button_cancel_scan_clicked();

@@ -26,25 +26,6 @@ constexpr const char* kSetStaticPath =
 constexpr const char* kFactoryStateMark = "Initialized=False";
 constexpr const char* kAdminUser = "admin";
 
-// Runs one request on a fresh transport, keeps what it answered and releases the transport.
-// A camera may echo the request's passwords, so the traced answer shows them masked.
-corvexPacket perform(std::unique_ptr<CurlObject> transport, const std::vector<std::string>& passwords,
-                     const char* failureTrace = nullptr)
-{
-    corvexPacket packet;
-    if (transport->Get()) {
-        packet.body = transport->GetResponseBody();
-        packet.code = transport->GetResponseCode();
-        std::cout << "/////////////header/////////: " << packet.code << std::endl;
-        std::cout << "readbuf: " << maskPasswords(packet.body, passwords) << std::endl;
-    } else {
-        // The transport has traced why, masked.
-        if (failureTrace != nullptr)
-            std::cout << failureTrace << packet.code << std::endl;
-    }
-    return packet;
-}
-
 // Only a dotted IPv4 address names a camera: the text of a discovery reply such as "x@10.0.0.9"
 // or a host name would send the credentials, and later a new password, to another host. And
 // only a host of the camera network is asked: another address would take the default route
@@ -62,12 +43,44 @@ bool refused(const std::string& address)
     return false;
 }
 
-corvexPacket request(const std::string& url, const std::string& user, const std::string& password)
+PreparedRequest request(const std::string& url, const std::string& user, const std::string& password)
 {
-    return perform(std::make_unique<CurlObject>(url, user, password), {password});
+    PreparedRequest prepared;
+    prepared.transport = std::make_unique<CurlObject>(url, user, password);
+    prepared.passwords = {password};
+    return prepared;
 }
 
 }  // namespace
+
+PreparedRequest::PreparedRequest() = default;
+PreparedRequest::PreparedRequest(PreparedRequest&&) noexcept = default;
+PreparedRequest& PreparedRequest::operator=(PreparedRequest&&) noexcept = default;
+PreparedRequest::~PreparedRequest() = default;
+
+// A camera may echo the request's passwords, so the traced answer shows them masked.
+corvexPacket finishRequest(const PreparedRequest& request, bool completed)
+{
+    corvexPacket packet;
+    if (request.transport && completed) {
+        packet.body = request.transport->GetResponseBody();
+        packet.code = request.transport->GetResponseCode();
+        std::cout << "/////////////header/////////: " << packet.code << std::endl;
+        std::cout << "readbuf: " << maskPasswords(packet.body, request.passwords) << std::endl;
+    } else if (request.transport && request.failureTrace != nullptr) {
+        // The transport has traced why, masked.
+        std::cout << request.failureTrace << packet.code << std::endl;
+    }
+    if (request.transport && request.endTrace != nullptr)
+        std::cout << request.endTrace << std::endl;
+    return packet;
+}
+
+corvexPacket perform(PreparedRequest request)
+{
+    const bool completed = request.transport && request.transport->Get();
+    return finishRequest(request, completed);
+}
 
 bool isAuthorized(int64_t code)
 {
@@ -76,16 +89,31 @@ bool isAuthorized(int64_t code)
 
 std::string getStatus(const std::string& address)
 {
+    return statusOf(perform(prepareStatusCheck(address)));
+}
+
+PreparedRequest prepareStatusCheck(const std::string& address)
+{
     if (refused(address))
-        return "Not Connected";
-    const corvexPacket packet = request(address + kStatusCheckPath, "", "");
-    if (packet.body.find(kFactoryStateMark) != std::string::npos)
+        return {};
+    return request(address + kStatusCheckPath, "", "");
+}
+
+std::string statusOf(const corvexPacket& statusCheck)
+{
+    if (statusCheck.body.find(kFactoryStateMark) != std::string::npos)
         return "Need Password";
     return "Not Connected";
 }
 
 corvexPacket getCorvexData(int mode, const Glib::ustring& address, const Glib::ustring& user,
                            const Glib::ustring& password)
+{
+    return perform(prepareCorvexData(mode, address, user, password));
+}
+
+PreparedRequest prepareCorvexData(int mode, const Glib::ustring& address, const Glib::ustring& user,
+                                  const Glib::ustring& password)
 {
     if (refused(address.raw()))
         return {};
@@ -95,12 +123,18 @@ corvexPacket getCorvexData(int mode, const Glib::ustring& address, const Glib::u
     else if (mode == kInterfaceView)
         path = kInterfaceViewPath;
     else
-        return corvexPacket{};  // no such view: nothing is sent
+        return {};  // no such view: nothing is sent
     return request(address.raw() + path, user.raw(), password.raw());
 }
 
 corvexPacket getCorvexDNS(const Glib::ustring& address, const Glib::ustring& user,
                           const Glib::ustring& password)
+{
+    return perform(prepareGetCorvexDNS(address, user, password));
+}
+
+PreparedRequest prepareGetCorvexDNS(const Glib::ustring& address, const Glib::ustring& user,
+                                    const Glib::ustring& password)
 {
     if (refused(address.raw()))
         return {};
@@ -109,6 +143,12 @@ corvexPacket getCorvexDNS(const Glib::ustring& address, const Glib::ustring& use
 
 corvexPacket setCorvexDNS(const Glib::ustring& address, const Glib::ustring& user,
                           const Glib::ustring& password, const Glib::ustring& dns)
+{
+    return perform(prepareSetCorvexDNS(address, user, password, dns));
+}
+
+PreparedRequest prepareSetCorvexDNS(const Glib::ustring& address, const Glib::ustring& user,
+                                    const Glib::ustring& password, const Glib::ustring& dns)
 {
     if (refused(address.raw()))
         return {};
@@ -122,17 +162,31 @@ corvexPacket setCorvexDNS(const Glib::ustring& address, const Glib::ustring& use
 
 corvexPacket postCorvexSetPassword(const Glib::ustring& address, const Glib::ustring& newPassword)
 {
+    return perform(preparePostCorvexSetPassword(address, newPassword));
+}
+
+PreparedRequest preparePostCorvexSetPassword(const Glib::ustring& address, const Glib::ustring& newPassword)
+{
     if (refused(address.raw()))
         return {};
     std::cout << "CHANGE PW REQ------" << std::endl;
-    return perform(std::make_unique<CurlObject>(address.raw() + kInitPasswordPath, "", "",
-                                                newPassword.raw()),
-                   {newPassword.raw()});
+    PreparedRequest prepared;
+    prepared.transport =
+        std::make_unique<CurlObject>(address.raw() + kInitPasswordPath, "", "", newPassword.raw());
+    prepared.passwords = {newPassword.raw()};
+    return prepared;
 }
 
 corvexPacket postCorvexChangePassword(const Glib::ustring& address, const Glib::ustring& userId,
                                       const Glib::ustring& currentPassword,
                                       const Glib::ustring& newPassword)
+{
+    return perform(preparePostCorvexChangePassword(address, userId, currentPassword, newPassword));
+}
+
+PreparedRequest preparePostCorvexChangePassword(const Glib::ustring& address, const Glib::ustring& userId,
+                                                const Glib::ustring& currentPassword,
+                                                const Glib::ustring& newPassword)
 {
     if (refused(address.raw()))
         return {};
@@ -142,15 +196,23 @@ corvexPacket postCorvexChangePassword(const Glib::ustring& address, const Glib::
                             percentEncode(userId.raw()) + "&Password=";
 
     std::cout << "CHANGE PW REQ------" << std::endl;
-    corvexPacket packet = perform(std::make_unique<CurlObject>(url, userId.raw(), currentPassword.raw(),
-                                                               newPassword.raw()),
-                                  {currentPassword.raw(), newPassword.raw()}, "change pw error: ");
-    std::cout << "/////////////-----END------///////// " << std::endl;
-    return packet;
+    PreparedRequest prepared;
+    prepared.transport =
+        std::make_unique<CurlObject>(url, userId.raw(), currentPassword.raw(), newPassword.raw());
+    prepared.passwords = {currentPassword.raw(), newPassword.raw()};
+    prepared.failureTrace = "change pw error: ";
+    prepared.endTrace = "/////////////-----END------///////// ";
+    return prepared;
 }
 
 corvexPacket postCorvexSetDhcp(const Glib::ustring& address, const Glib::ustring& user,
                                const Glib::ustring& password)
+{
+    return perform(preparePostCorvexSetDhcp(address, user, password));
+}
+
+PreparedRequest preparePostCorvexSetDhcp(const Glib::ustring& address, const Glib::ustring& user,
+                                         const Glib::ustring& password)
 {
     if (refused(address.raw()))
         return {};
@@ -160,6 +222,13 @@ corvexPacket postCorvexSetDhcp(const Glib::ustring& address, const Glib::ustring
 corvexPacket postCorvexSetStatic(const Glib::ustring& address, const Glib::ustring& user,
                                  const Glib::ustring& password, const Glib::ustring& staticAddress,
                                  const std::string& gateway, const std::string& mask)
+{
+    return perform(preparePostCorvexSetStatic(address, user, password, staticAddress, gateway, mask));
+}
+
+PreparedRequest preparePostCorvexSetStatic(const Glib::ustring& address, const Glib::ustring& user,
+                                           const Glib::ustring& password, const Glib::ustring& staticAddress,
+                                           const std::string& gateway, const std::string& mask)
 {
     if (refused(address.raw()))
         return {};

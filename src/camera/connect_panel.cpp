@@ -2,10 +2,12 @@
 
 #include <iostream>
 
+#include "app/camera_work.h"
 #include "app/process_objects.h"
 #include "app/widgets.h"
 #include "camera/camera_answers.h"
 #include "camera/camera_requests.h"
+#include "camera/request_batch.h"
 #include "camera/trace_mask.h"
 #include "discovery/camera_list.h"
 #include "discovery/camera_selection.h"
@@ -23,19 +25,22 @@ void switch_grid(int mode)
 
 void on_button_connect_cam_clicked()
 {
-    for (const Gtk::TreeModel::Path& path : refTreeSelection->get_selected_rows()) {
-        Gtk::TreeModel::Row row = *m_camRefTreeModel->get_iter(path);
-        const Glib::ustring user = entry_camID->get_text();
-        const Glib::ustring password = entry_camPW->get_text();
-        const Glib::ustring address = row[m_CameraColumns.IP];
-
-        const corvexPacket answer = getCorvexData(kDeviceInfoView, address, user, password);
-        std::cout << "BUFFER CONNECT: " << maskPasswords(answer.body, {password.raw()}) << std::endl;
-
-        const DeviceInfo login = readDeviceInfo(answer);
-        if (login.accepted)
-            storeLogin(row, user, password, login);
-    }
+    const Glib::ustring user = entry_camID->get_text();
+    const Glib::ustring password = entry_camPW->get_text();
+    askSelectedCameras(
+        [&](const Gtk::TreeModel::Row& row) -> RequestSequence {
+            const Glib::ustring address = row[m_CameraColumns.IP];
+            return {[=](const std::vector<corvexPacket>&) -> std::optional<PreparedRequest> {
+                return prepareCorvexData(kDeviceInfoView, address, user, password);
+            }};
+        },
+        [&](Gtk::TreeModel::Row& row, const std::vector<corvexPacket>& answers) {
+            const corvexPacket& answer = answers.at(0);
+            std::cout << "BUFFER CONNECT: " << maskPasswords(answer.body, {password.raw()}) << std::endl;
+            const DeviceInfo login = readDeviceInfo(answer);
+            if (login.accepted)
+                storeLogin(row, user, password, login);
+        });
     on_treeview1_selection_changed();
     entry_camPW->set_text("");
 }

@@ -104,43 +104,62 @@ void CurlObject::SetDefaultCurlOptions()
 
 bool CurlObject::Get()
 {
+    CURL* curl = Begin();
+    if (curl == nullptr)
+        return false;
+    CURLcode result = curl_easy_perform(curl);
+    while (NextHop(result))
+        result = curl_easy_perform(curl);
+    return Finish(result);
+}
+
+CURL* CurlObject::Begin()
+{
     CURL* curl = mCurl.get();
     if (curl == nullptr) {
         // Without a handle nothing was sent: that is no answer, not an empty one.
         std::snprintf(mErrorBuffer, sizeof mErrorBuffer, "no transfer handle, nothing sent");
         std::cout << GetLastError() << std::endl;
-        return false;
+        return nullptr;
     }
     curl_easy_setopt(curl, CURLOPT_HTTPGET, 1L);
     curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, &CurlObject::BodyWriter);
     curl_easy_setopt(curl, CURLOPT_WRITEDATA, this);
+    mCurrentUrl = mUrl;
+    mRedirects = 0;
+    mRedirectRefused = false;
+    return curl;
+}
 
-    CURLcode result = curl_easy_perform(curl);
-    bool redirectRefused = false;
-    std::string currentUrl = mUrl;
-    for (int redirects = 0; result == CURLE_OK; ++redirects) {
-        char* location = nullptr;
-        if (curl_easy_getinfo(curl, CURLINFO_REDIRECT_URL, &location) != CURLE_OK || location == nullptr)
-            break;
-        const std::string target(location);
-        const std::string shown = Masked(withoutQuery(target));
-        if (redirects == kMaxRedirects || !sameCameraOverHttp(currentUrl, target)) {
-            std::snprintf(mErrorBuffer, sizeof mErrorBuffer, "%s",
-                          (redirects == kMaxRedirects ? "more than " + std::to_string(kMaxRedirects) +
-                                                            " redirects, not followed: " + shown
-                                                      : "redirect off the camera, not followed: " + shown)
-                              .c_str());
-            redirectRefused = true;
-            break;
-        }
-        std::cout << "redirect to " << shown << std::endl;
-        currentUrl = target;
-        mResponseBody.clear();  // the answer is the last hop's
-        curl_easy_setopt(curl, CURLOPT_URL, currentUrl.c_str());
-        result = curl_easy_perform(curl);
+bool CurlObject::NextHop(CURLcode result)
+{
+    CURL* curl = mCurl.get();
+    char* location = nullptr;
+    if (result != CURLE_OK || curl == nullptr ||
+        curl_easy_getinfo(curl, CURLINFO_REDIRECT_URL, &location) != CURLE_OK || location == nullptr)
+        return false;
+    const std::string target(location);
+    const std::string shown = Masked(withoutQuery(target));
+    if (mRedirects == kMaxRedirects || !sameCameraOverHttp(mCurrentUrl, target)) {
+        std::snprintf(mErrorBuffer, sizeof mErrorBuffer, "%s",
+                      (mRedirects == kMaxRedirects ? "more than " + std::to_string(kMaxRedirects) +
+                                                         " redirects, not followed: " + shown
+                                                   : "redirect off the camera, not followed: " + shown)
+                          .c_str());
+        mRedirectRefused = true;
+        return false;
     }
+    std::cout << "redirect to " << shown << std::endl;
+    mCurrentUrl = target;
+    ++mRedirects;
+    mResponseBody.clear();  // the answer is the last hop's
+    curl_easy_setopt(curl, CURLOPT_URL, mCurrentUrl.c_str());
+    return true;
+}
 
-    const bool completed = result == CURLE_OK && !redirectRefused;
+bool CurlObject::Finish(CURLcode result)
+{
+    const bool completed = result == CURLE_OK && !mRedirectRefused;
     if (!completed) {
         mResponseBody.clear();
         if (mTooLarge)
@@ -152,7 +171,8 @@ bool CurlObject::Get()
     }
 
     long code = 0;
-    curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &code);
+    if (mCurl)
+        curl_easy_getinfo(mCurl.get(), CURLINFO_RESPONSE_CODE, &code);
     mResponseCode = code;
     return completed;
 }

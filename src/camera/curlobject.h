@@ -28,6 +28,15 @@ public:
     // the same camera over http, at most kMaxRedirects times; any other ends the request as failed.
     bool Get();
 
+    // The same transfer in steps, for a caller that drives the handle itself (side by side with
+    // others): Begin() readies the handle, null when there is none (the error is traced then);
+    // after each run of the handle, NextHop(result) says whether a redirect is to be followed
+    // (the handle then points at it and is run again); Finish(result) ends it as Get() does.
+    CURL* Begin();
+    CURL* handle() const { return mCurl.get(); }
+    bool NextHop(CURLcode result);
+    bool Finish(CURLcode result);
+
     // Why the request failed, with the request's passwords masked; empty when it did not.
     std::string GetLastError() const;
     std::string GetResponseBody() const { return mResponseBody; }
@@ -63,4 +72,7 @@ private:
     int64_t mResponseCode = 0;
     std::size_t mReceivedBytes = 0;
     bool mTooLarge = false;
+    std::string mCurrentUrl;
+    int mRedirects = 0;
+    bool mRedirectRefused = false;
 };

@@ -2,10 +2,12 @@
 
 #include <iostream>
 
+#include "app/camera_work.h"
 #include "app/process_objects.h"
 #include "app/widgets.h"
 #include "camera/address_entries.h"
 #include "camera/camera_requests.h"
+#include "camera/request_batch.h"
 #include "camera/trace_mask.h"
 #include "discovery/camera_selection.h"
 #include "utils/address.h"
@@ -20,18 +22,29 @@ AddressEntries typedEntries()
 
 // The DNS server goes first, to the address the camera has now: a camera applies a new
 // address at once and would not be found at the old one for the DNS request after it.
-void assignAddress(Gtk::TreeModel::Row& row, const AddressEntries& entries, bool manual)
+RequestSequence addressSequence(const Gtk::TreeModel::Row& row, const AddressEntries& entries, bool manual)
 {
     const Glib::ustring address = row[m_CameraColumns.IP];
     const Glib::ustring user = row[m_CameraColumns.Username];
     const Glib::ustring password = row[m_CameraColumns.pw];
-
+    RequestSequence steps;
     if (Utils::validateIpAddress(entries.dns))
-        setCorvexDNS(address, user, password, entries.dns);
+        steps.push_back([=](const std::vector<corvexPacket>&) -> std::optional<PreparedRequest> {
+            return prepareSetCorvexDNS(address, user, password, entries.dns);
+        });
+    steps.push_back([=](const std::vector<corvexPacket>&) -> std::optional<PreparedRequest> {
+        if (manual)
+            return preparePostCorvexSetStatic(address, user, password, entries.address, entries.gateway,
+                                              entries.mask);
+        return preparePostCorvexSetDhcp(address, user, password);
+    });
+    return steps;
+}
 
-    const corvexPacket answer =
-        manual ? postCorvexSetStatic(address, user, password, entries.address, entries.gateway, entries.mask)
-               : postCorvexSetDhcp(address, user, password);
+void applyAddress(Gtk::TreeModel::Row& row, const corvexPacket& answer, const AddressEntries& entries,
+                  bool manual)
+{
+    const Glib::ustring password = row[m_CameraColumns.pw];
     if (isAuthorized(answer.code)) {
         row[m_CameraColumns.IP] = entries.address;
         row[m_CameraColumns.Mode] = manual ? "Static" : "DHCP";
@@ -78,10 +91,11 @@ void on_button_apply_ipassign_clicked(NetworkConfig& nc)
         label_ipassignerror->set_text(*refusal);
         return;
     }
-    for (const Gtk::TreeModel::Path& path : refTreeSelection->get_selected_rows()) {
-        Gtk::TreeModel::Row row = *m_camRefTreeModel->get_iter(path);
-        assignAddress(row, entries, manual);
-    }
+    askSelectedCameras(
+        [&](const Gtk::TreeModel::Row& row) { return addressSequence(row, entries, manual); },
+        [&](Gtk::TreeModel::Row& row, const std::vector<corvexPacket>& answers) {
+            applyAddress(row, answers.back(), entries, manual);
+        });
     dialog_ipassign->hide();
 }
 

@@ -4,9 +4,11 @@
 #include <iostream>
 #include <thread>
 
+#include "app/camera_work.h"
 #include "app/process_objects.h"
 #include "app/scan_progress.h"
 #include "camera/camera_requests.h"
+#include "camera/request_batch.h"
 #include "discovery/scan_rows.h"
 #include "network/camera_network.h"
 
@@ -15,13 +17,52 @@ namespace {
 // The cameras answer the broadcast within this time; their replies wait in the socket.
 constexpr auto kFirstReplyPause = std::chrono::seconds(1);
 
-// The status check tells a factory-new camera; the factory login, when it still works,
-// connects the row and tells the firmware. A camera the wizard may not ask keeps its row, with
-// the reason in its status and tooltip.
+// A row waiting for its camera's answers, and the address they are asked of.
+struct PendingProbe {
+    Gtk::TreeModel::iterator row;
+    std::string address;
+};
+std::vector<PendingProbe> pendingProbes;
+
+// Every row of the scan probed side by side: the status check tells a factory-new camera; the
+// factory login, when it still works, connects the row and tells the firmware. The rows are
+// filled and traced in list order; a row not answered (cancelled) stays "Not Connected".
+void probeCameraRows()
+{
+    std::vector<RequestSequence> sequences;
+    for (const PendingProbe& probe : pendingProbes) {
+        const std::string address = probe.address;
+        sequences.push_back({
+            [address](const std::vector<corvexPacket>&) -> std::optional<PreparedRequest> {
+                return prepareStatusCheck(address);
+            },
+            [address](const std::vector<corvexPacket>&) -> std::optional<PreparedRequest> {
+                return prepareCorvexData(kDeviceInfoView, address, kFactoryUser, kFactoryPassword);
+            },
+        });
+    }
+    RequestBatch batch(std::move(sequences));
+    askCameras(batch);
+    for (std::size_t i = 0; i < pendingProbes.size(); ++i) {
+        Gtk::TreeModel::Row row = *pendingProbes[i].row;
+        if (!traceAnswered(batch, i, pendingProbes[i].address))
+            continue;
+        const std::vector<corvexPacket>& answers = batch.answers(i);
+        row[m_CameraColumns.status] = statusOf(answers.at(0));
+        const DeviceInfo login = readDeviceInfo(answers.at(1));
+        if (login.accepted)
+            storeLogin(row, kFactoryUser, kFactoryPassword, login);
+    }
+    pendingProbes.clear();
+}
+
+// A camera the wizard may not ask keeps its row, with the reason in its status and tooltip;
+// the others are probed once every reply is in.
 void addCameraRow(unsigned int number, const std::string& model, const std::string& mode,
                   const std::string& address, const std::string& mac, const std::string& firmware)
 {
-    Gtk::TreeModel::Row row = *m_camRefTreeModel->append();
+    const Gtk::TreeModel::iterator added = m_camRefTreeModel->append();
+    Gtk::TreeModel::Row row = *added;
     row[m_CameraColumns.c1] = static_cast<int>(number);
     row[m_CameraColumns.model] = mendUtf8(model);
     row[m_CameraColumns.Mode] = mode;
@@ -37,11 +78,8 @@ void addCameraRow(unsigned int number, const std::string& model, const std::stri
             Glib::Markup::escape_text(mendUtf8(placeTooltip(place, address, cameraNetwork())));
         return;
     }
-    row[m_CameraColumns.status] = getStatus(address);
-    const DeviceInfo login =
-        readDeviceInfo(getCorvexData(kDeviceInfoView, address, kFactoryUser, kFactoryPassword));
-    if (login.accepted)
-        storeLogin(row, kFactoryUser, kFactoryPassword, login);
+    row[m_CameraColumns.status] = "Not Connected";
+    pendingProbes.push_back({added, address});
 }
 
 }  // namespace
@@ -65,6 +103,7 @@ void init_treeview1(std::string broadcastAddress)
             addCameraRow(number++, model, mode, address, mac, firmware);
         ++replies;
     }
+    probeCameraRows();
     std::cout << "--------Ending Broadcast-------- \ncameras=" << replies << std::endl;
     disco.CloseSocket();
 }

@@ -2,12 +2,14 @@
 
 #include <iostream>
 
+#include "app/camera_work.h"
 #include "app/process_objects.h"
 #include "app/widgets.h"
 #include "camera/camera_answers.h"
 #include "camera/camera_requests.h"
 #include "camera/connect_panel.h"
 #include "camera/key_value.h"
+#include "camera/request_batch.h"
 #include "camera/trace_mask.h"
 
 namespace {
@@ -70,27 +72,30 @@ void on_treeview1_selection_changed()
     entry_camPW->set_text("");
     button_connect_cam->set_label("Connect");
 
-    const std::vector<Gtk::TreeModel::Path> selected = refTreeSelection->get_selected_rows();
-    for (const Gtk::TreeModel::Path& path : selected) {
-        const Gtk::TreeModel::Row row = *m_camRefTreeModel->get_iter(path);
-        const Glib::ustring address = row[m_CameraColumns.IP];
-        const Glib::ustring user = row[m_CameraColumns.Username];
-        const Glib::ustring password = row[m_CameraColumns.pw];
-        const Glib::ustring mode = row[m_CameraColumns.Mode];
-        const Glib::ustring status = row[m_CameraColumns.status];
+    // Every selected camera is asked side by side, each for its interface, then its DNS server.
+    const bool onlyOne = refTreeSelection->count_selected_rows() == 1;
+    askSelectedCameras(
+        [](const Gtk::TreeModel::Row& row) {
+            return addressSettingsViews(row[m_CameraColumns.IP], row[m_CameraColumns.Username],
+                                        row[m_CameraColumns.pw], false);
+        },
+        [onlyOne](Gtk::TreeModel::Row& row, const std::vector<corvexPacket>& answers) {
+            const Glib::ustring address = row[m_CameraColumns.IP];
+            const Glib::ustring user = row[m_CameraColumns.Username];
+            const Glib::ustring password = row[m_CameraColumns.pw];
+            const Glib::ustring mode = row[m_CameraColumns.Mode];
+            const Glib::ustring status = row[m_CameraColumns.status];
+            const corvexPacket& interfaceView = answers.at(0);
+            std::cout << "BUFFER CHANGE ROW: " << maskPasswords(interfaceView.body, {password.raw()})
+                      << std::endl;
 
-        const corvexPacket interfaceView = getCorvexData(kInterfaceView, address, user, password);
-        const corvexPacket dnsView = getCorvexDNS(address, user, password);
-        std::cout << "BUFFER CHANGE ROW: " << maskPasswords(interfaceView.body, {password.raw()})
-                  << std::endl;
+            if (isAuthorized(interfaceView.code))
+                showCameraSettings(address, user, mode, interfaceView, answers.at(1), password.raw(),
+                                   onlyOne);
+            else
+                forgetCameraSettings();
 
-        if (isAuthorized(interfaceView.code))
-            showCameraSettings(address, user, mode, interfaceView, dnsView, password.raw(),
-                               selected.size() == 1);
-        else
-            forgetCameraSettings();
-
-        if (status == "Need Password")
-            switch_grid(kSetPasswordMode);
-    }
+            if (status == "Need Password")
+                switch_grid(kSetPasswordMode);
+        });
 }

@@ -1,6 +1,6 @@
 #include "network/dhcp_service.h"
 
-#include "utils/traced_command.h"
+#include "utils/spawned_command.h"
 
 const std::vector<ServiceCommand>& dhcpServiceCommands(bool serve)
 {
@@ -17,7 +17,8 @@ const std::vector<ServiceCommand>& dhcpServiceCommands(bool serve)
 
 void controlDhcpService(bool serve)
 {
-    // "success" in the trace is the wording the logs have always had; the status tells.
+    // "success" in the trace is the wording the logs have always had; the status tells. Each
+    // is awaited in the main loop: a restart may take its time, the window goes on drawing.
     for (const ServiceCommand& command : dhcpServiceCommands(serve))
-        Utils::runTracedCommand(command.line, command.tracePrefix);
+        Utils::awaitTracedCommand(command.line, command.tracePrefix);
 }

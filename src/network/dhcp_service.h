@@ -11,5 +11,6 @@ struct ServiceCommand {
 // The two commands, in their order, for a server that must serve (true) or must not (false).
 const std::vector<ServiceCommand>& dhcpServiceCommands(bool serve);
 
-// Runs both commands to their end and traces each; a failing one does not stop the other.
+// Runs both commands to their end, one after the other, each awaited in a nested main loop, and
+// traces each; a failing one does not stop the other.
 void controlDhcpService(bool serve);

@@ -353,4 +353,58 @@ TEST_F(CameraList, CancelClosesAtOnceNoScanFollowsAndARescanRightAfterStartsClea
     EXPECT_EQ(scans, 1u) << trace;
 }
 
+// Escape as the display server delivers it to the dialog.
+void pressEscape(Gtk::Window* window)
+{
+    GdkEvent* event = gdk_event_new(GDK_KEY_PRESS);
+    event->key.window = GDK_WINDOW(g_object_ref(window->get_window()->gobj()));
+    event->key.send_event = TRUE;
+    event->key.keyval = GDK_KEY_Escape;
+    event->key.time = GDK_CURRENT_TIME;
+    // The dialog's key bindings look the key up by its code, as the keyboard sends it.
+    GdkKeymapKey* keys = nullptr;
+    gint count = 0;
+    if (gdk_keymap_get_entries_for_keyval(gdk_keymap_get_for_display(gdk_display_get_default()), GDK_KEY_Escape,
+                                          &keys, &count) &&
+        count > 0)
+        event->key.hardware_keycode = static_cast<guint16>(keys[0].keycode);
+    g_free(keys);
+    gdk_event_set_device(event, gdk_seat_get_keyboard(gdk_display_get_default_seat(gdk_display_get_default())));
+    gdk_event_put(event);
+    gdk_event_free(event);
+}
+
+// Escape is the countdown's Cancel while Cancel is available; while it is grey, nothing.
+TEST_F(CameraList, EscapeCancelsTheCountdownOnlyWhileCancelIsAvailable)
+{
+    arriveAtCameraPage(true);
+    struct Case {
+        bool whileGrey;
+        bool scans;
+    };
+    for (const Case c : {Case{false, false}, Case{true, true}}) {
+        SCOPED_TRACE(c.whileGrey ? "while grey" : "while available");
+        bool pressed = false;
+        Glib::signal_timeout().connect(
+            [&]() {
+                if (!dialog_progress->get_visible() || progressbar_cam->get_fraction() < 0.2 ||
+                    button_cancel_scan->get_sensitive() == c.whileGrey)
+                    return true;
+                pressEscape(dialog_progress);
+                pressed = true;
+                return false;
+            },
+            5);
+        StdoutCapture out;
+        m_camRefTreeModel->clear();
+        button_rescan->clicked();
+        const std::string trace = out.finish();
+        EXPECT_TRUE(pressed);
+        EXPECT_FALSE(dialog_progress->get_visible());
+        EXPECT_EQ(trace.find("netinfo:") != std::string::npos, c.scans) << trace;
+        EXPECT_EQ(trace.find("cancel scan!") != std::string::npos, !c.scans) << trace;
+        EXPECT_EQ(rows().size(), c.scans ? cams::kAll.size() : 0u);
+    }
+}
+
 }  // namespace

@@ -12,7 +12,7 @@ import re
 import time
 import unittest
 
-from wizard_driver import HERE, WizardDriver, wait_for
+from wizard_driver import HERE, WizardDriver, wait_for, wizard_pid
 from labtest import LabTestCase, RecorderListener, camera_state, curl, lab, wait_for as lab_wait_for  # noqa: E402
 
 # Every camera keeps the factory login, so only its fault keeps it from "Connected", and a static
@@ -49,31 +49,6 @@ def address(name):
     return next(c["address"] for c in CAMERAS if c["name"] == name)
 
 
-def wizard_pid(runner):
-    """The wizard's own process under `lab run`: the runner itself once its execs are done, or a
-    descendant of it running the executable."""
-    def parent_of(pid):
-        with open(f"/proc/{pid}/stat", encoding="utf-8") as f:
-            return int(f.read().rsplit(")", 1)[1].split()[1])
-
-    for entry in os.listdir("/proc"):
-        if not entry.isdigit():
-            continue
-        try:
-            if not os.readlink(f"/proc/{entry}/exe").endswith("/velnor-config-tool"):
-                continue
-            pid = int(entry)
-            for _ in range(16):  # the runner is a few generations up at most
-                if pid == runner.pid:
-                    return int(entry)
-                if pid <= 1:
-                    break
-                pid = parent_of(pid)
-        except (OSError, ValueError, IndexError):
-            continue
-    return None
-
-
 def peak_memory_kib(pid):
     with open(f"/proc/{pid}/status", encoding="utf-8") as f:
         return int(re.search(r"^VmHWM:\s+(\d+) kB", f.read(), re.M).group(1))
@@ -82,14 +57,9 @@ def peak_memory_kib(pid):
 class HostileCameras(WizardDriver, LabTestCase):
     CAMERAS = CAMERAS
 
-    def trace_text(self):
-        self.trace.flush()
-        with open(self.trace.name, encoding="utf-8", errors="replace") as f:
-            return f.read()
-
     def await_scan(self, number, bound_s):
-        """Waits for the number-th scan to start and end, reading the trace: while it runs the
-        window answers nobody, so the accessibility tree is left alone. Returns its duration."""
+        """Waits for the number-th scan to start and end, reading the trace (the rows are filled
+        only once every camera has answered). Returns its duration."""
         wait_for(lambda: self.trace_text().count("netinfo:") >= number, timeout=COUNTDOWN_S + SLACK_S,
                  what=f"scan {number} to start")
         started = time.monotonic()
@@ -98,8 +68,8 @@ class HostileCameras(WizardDriver, LabTestCase):
         return time.monotonic() - started
 
     def rows(self, frame):
-        """The camera list as [{column title: text}], read through the table interface; the scan
-        fills it whole before the window answers again."""
+        """The camera list as [{column title: text}], read through the table interface once the
+        scan has filled it."""
         def read():
             view = frame.findChild(lambda n: n.roleName in ("table", "tree table") and n.showing,
                                    retry=False)

@@ -15,6 +15,7 @@
 #include "app/handlers.h"
 #include "app/navigation.h"
 #include "camera/connect_panel.h"
+#include "app/keyboard.h"
 #include "support/stdout_capture.h"
 #include "utils/command.h"
 
@@ -24,6 +25,12 @@ namespace {
 
 const std::string kShown = "onboard show success: [";
 const std::string kHidden = "onboard hide success: [";
+
+// The keyboard's requests trace when they end; the main loop runs until this line is there.
+bool traced(const StdoutCapture& out, const std::string& line)
+{
+    return run_until([&] { return out.contains(line); });
+}
 
 std::string busQuery(const std::string& arguments)
 {
@@ -58,7 +65,12 @@ protected:
         window_main->present();
         ASSERT_TRUE(run_until([] { return window_main->has_toplevel_focus(); }))
             << "the window never got the keyboard focus";
+        settle();
     }
+
+    // The keyboard's requests end after the focus has moved: a test's traces start once the
+    // earlier ones have ended.
+    static void settle() { EXPECT_TRUE(run_until([] { return !keyboardRequestsPending(); })); }
 
     // Moves the focus as a tap would, and waits until the field has it.
     static void tap(Gtk::Entry* entry)
@@ -125,6 +137,7 @@ TEST_F(WithOnboard, EachPasswordFieldShowsItAndLeavingHidesIt)
     EXPECT_TRUE(run_until(onboardVisible)) << "the keyboard did not show";
     tap(entry_camID);
     EXPECT_TRUE(run_until([] { return !onboardVisible(); })) << "the keyboard did not hide";
+    EXPECT_TRUE(traced(out, kHidden + "0] "));
     const std::string trace = out.finish();
     EXPECT_EQ(trace, kShown + "0] \n" + kHidden + "0] \n") << "the ID field asks for nothing";
 
@@ -136,6 +149,7 @@ TEST_F(WithOnboard, EachPasswordFieldShowsItAndLeavingHidesIt)
         EXPECT_TRUE(run_until(onboardVisible)) << field->get_name();
         tap(entry_camID);
         EXPECT_TRUE(run_until([] { return !onboardVisible(); })) << field->get_name();
+        EXPECT_TRUE(traced(each, kHidden + "0] "));
         EXPECT_EQ(each.finish(), kShown + "0] \n" + kHidden + "0] \n");
     }
 }
@@ -145,8 +159,12 @@ TEST_F(WithOnboard, FromOnePasswordFieldToTheNextHidesThenShows)
     switch_grid(kChangePasswordMode);
     pump_events();
     tap(entry_camPW1);
+    settle();
     StdoutCapture out;
     tap(entry_camPW2);
+    // The requests are not awaited: the focus has moved before they end, in the order asked.
+    EXPECT_TRUE(entry_camPW2->has_focus());
+    EXPECT_TRUE(traced(out, kShown + "0] "));
     EXPECT_EQ(out.finish(), kHidden + "0] \n" + kShown + "0] \n");
     EXPECT_TRUE(run_until(onboardVisible));
 }
@@ -163,6 +181,8 @@ TEST_F(WithoutOnboard, TheFieldStillWorksAndTheTraceTellsTheStatus)
     tap(entry_camPW);
     entry_camPW->set_text("typed");
     tap(entry_camID);
+    // Both requests start from this environment, the second once the first has ended.
+    EXPECT_TRUE(traced(out, kHidden + "1] "));
     const std::string trace = out.finish();
     setenv("DBUS_SESSION_BUS_ADDRESS", bus.c_str(), 1);
     EXPECT_EQ(trace, kShown + "1] \n" + kHidden + "1] \n");

@@ -102,7 +102,7 @@ TEST_F(WindowSizeTest, EveryPageFitsTheScreen)
 
 TEST_F(WindowSizeTest, EveryDialogFitsTheScreen)
 {
-    for (Gtk::Dialog* dialog : {dialog_ipassign, dialog_apply, dialog_quit, dialog_progress}) {
+    for (Gtk::Dialog* dialog : {dialog_ipassign, dialog_apply, dialog_quit, dialog_progress, dialog_asking}) {
         dialog->show();
         expectFits(dialog, gtk_buildable_get_name(GTK_BUILDABLE(dialog->gobj())));
         dialog->hide();

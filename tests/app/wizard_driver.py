@@ -94,6 +94,31 @@ def window_screenshot(title, path):
                 + chunk(b"IDAT", zlib.compress(rows, 6)) + chunk(b"IEND", b""))
 
 
+def wizard_pid(runner):
+    """The wizard's own process under `lab run`: the runner itself once its execs are done, or a
+    descendant of it running the executable."""
+    def parent_of(pid):
+        with open(f"/proc/{pid}/stat", encoding="utf-8") as f:
+            return int(f.read().rsplit(")", 1)[1].split()[1])
+
+    for entry in os.listdir("/proc"):
+        if not entry.isdigit():
+            continue
+        try:
+            if not os.readlink(f"/proc/{entry}/exe").endswith("/velnor-config-tool"):
+                continue
+            pid = int(entry)
+            for _ in range(16):  # the runner is a few generations up at most
+                if pid == runner.pid:
+                    return int(entry)
+                if pid <= 1:
+                    break
+                pid = parent_of(pid)
+        except (OSError, ValueError, IndexError):
+            continue
+    return None
+
+
 class WizardDriver:
     """Mixed into a LabTestCase: starts the wizard in the lab and works its window."""
 
@@ -120,6 +145,12 @@ class WizardDriver:
         # program's X requests still in its buffer): a close request would find no window.
         wait_for(self.main_window_viewable, what="the main window on the display")
         return wizard, frame
+
+    def trace_text(self):
+        """What the wizard has printed so far."""
+        self.trace.flush()
+        with open(self.trace.name, encoding="utf-8", errors="replace") as f:
+            return f.read()
 
     @staticmethod
     def main_window_viewable():

@@ -6,6 +6,7 @@
 #include <arpa/inet.h>
 #include <fcntl.h>
 #include <net/if.h>
+#include <poll.h>
 #include <netinet/in.h>
 #include <sched.h>
 #include <sys/ioctl.h>
@@ -77,7 +78,7 @@ public:
     // The first connection gets the first answer, the next the next; the last is kept for the rest.
     explicit CannedHttpServer(std::vector<std::string> answers, unsigned short port = 0,
                               in_addr_t host = INADDR_LOOPBACK)
-        : answers_(std::move(answers))
+        : answers_(std::move(answers)), host_(host)
     {
         listener_.reset(socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
         const int on = 1;
@@ -115,7 +116,10 @@ public:
     // Host and port, as a camera address in a request URL; the bare host on the web's own port.
     std::string address() const
     {
-        return port_ == kWebPort ? std::string("127.0.0.1") : "127.0.0.1:" + std::to_string(port_);
+        in_addr shown{};
+        shown.s_addr = htonl(host_ == INADDR_ANY ? INADDR_LOOPBACK : host_);
+        const std::string host = inet_ntoa(shown);
+        return port_ == kWebPort ? host : host + ":" + std::to_string(port_);
     }
 
 private:
@@ -150,7 +154,83 @@ private:
 
     std::vector<std::string> answers_;
     std::atomic<std::size_t> connections_{0};
+    in_addr_t host_;
     UniqueFd listener_;
     unsigned short port_ = 0;
+    std::thread worker_;
+};
+
+// Takes connections and holds them without a word; counts those taken and those the client closed.
+class SilentPeer {
+public:
+    explicit SilentPeer(in_addr_t host)
+    {
+        listener_.reset(socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
+        sockaddr_in local{};
+        local.sin_family = AF_INET;
+        local.sin_addr.s_addr = htonl(host);
+        local.sin_port = htons(CannedHttpServer::kWebPort);
+        socklen_t size = sizeof local;
+        if (bind(listener_.get(), reinterpret_cast<sockaddr*>(&local), sizeof local) != 0 ||
+            listen(listener_.get(), 64) != 0 ||
+            getsockname(listener_.get(), reinterpret_cast<sockaddr*>(&local), &size) != 0)
+            return;
+        host_ = host;
+        worker_ = std::thread([this] { serve(); });
+    }
+    ~SilentPeer()
+    {
+        stop_ = true;
+        shutdown(listener_.get(), SHUT_RDWR);
+        if (worker_.joinable())
+            worker_.join();
+    }
+    // On the web's own port, as a camera: the requests take a bare address.
+    std::string address() const
+    {
+        in_addr shown{};
+        shown.s_addr = htonl(host_);
+        return inet_ntoa(shown);
+    }
+    std::size_t taken() const { return taken_; }
+    std::size_t closedByClient() const { return closed_; }
+
+private:
+    void serve()
+    {
+        constexpr std::size_t kMostHeld = 64;
+        std::vector<UniqueFd> held;
+        while (!stop_) {
+            pollfd watched[1 + kMostHeld];
+            const std::size_t polled = std::min(held.size(), kMostHeld);
+            watched[0] = {listener_.get(), POLLIN, 0};
+            for (std::size_t i = 0; i < polled; ++i)
+                watched[i + 1] = {held[i].get(), POLLIN, 0};
+            if (poll(watched, static_cast<nfds_t>(1 + polled), 50) <= 0)
+                continue;
+            if (watched[0].revents & POLLIN) {
+                UniqueFd client(accept(listener_.get(), nullptr, nullptr));
+                if (!client.valid())
+                    return;
+                held.push_back(std::move(client));
+                ++taken_;
+            }
+            for (std::size_t i = 0; i < polled; ++i) {
+                if (!(watched[i + 1].revents & (POLLIN | POLLHUP)) || !held[i].valid())
+                    continue;
+                char buffer[4096];
+                if (recv(held[i].get(), buffer, sizeof buffer, 0) == 0) {
+                    held[i].reset();
+                    ++closed_;
+                }
+            }
+        }
+    }
+
+    UniqueFd listener_;
+    in_addr_t host_ = INADDR_LOOPBACK;
+    std::atomic<bool> stop_{false};
+    std::atomic<std::size_t> taken_{0};
+    std::atomic<std::size_t> closed_{0};
     std::thread worker_;
 };

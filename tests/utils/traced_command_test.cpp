@@ -6,8 +6,10 @@
 #include <string>
 
 #include "support/stdout_capture.h"
+#include "utils/spawned_command.h"
 #include "utils/traced_command.h"
 
+// The runner that blocks and the one awaited in the main loop trace alike.
 TEST(RunTracedCommand, TracesPrefixStatusAndOutputWhateverTheStatus)
 {
     struct Case {
@@ -21,12 +23,16 @@ TEST(RunTracedCommand, TracesPrefixStatusAndOutputWhateverTheStatus)
         {"no-such-program-velnor 2>/dev/null", 127, "step: [127] \n"},
         // The service and keyboard traces show a command a signal ended as a failure.
         {"printf half; kill -KILL $$", 137, "step: [137] half\n"},
+        {"kill -TERM $$", 143, "step: [143] \n"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.command);
-        StdoutCapture capture;
+        StdoutCapture blocking;
         EXPECT_EQ(Utils::runTracedCommand(c.command, "step: ["), c.status);
-        EXPECT_EQ(capture.finish(false), c.trace);
+        EXPECT_EQ(blocking.finish(false), c.trace);
+        StdoutCapture awaited;
+        EXPECT_EQ(Utils::awaitTracedCommand(c.command, "step: ["), c.status);
+        EXPECT_EQ(awaited.finish(false), c.trace);
     }
 }
 

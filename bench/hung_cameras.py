@@ -41,12 +41,7 @@ class HungCameraBench(scan.ScanBench):
     def floor_side_by_side(self):
         """1 s + 4 s + the slowest camera's own requests; curl asks the answering ones in turn."""
         answering = [n for n in self.cameras if n not in self.hung]
-        own = []
-        if answering:
-            addresses = [camera_state(n)["live"]["address"] for n in answering]
-            status, _ = scan.curl_seconds(addresses, scan.STATUS_PATH, "")
-            login, _ = scan.curl_seconds(addresses, scan.DEVICE_INFO_PATH, scan.FACTORY_LOGIN)
-            own = [a + b for a, b in zip(status, login)]
+        own = scan.own_requests(answering)[0] if answering else []
         slowest = max(own + [TRANSPORT_TIMEOUT_S] * (1 if self.hung else 0))
         return {"floor": scan.FIXED_WAITS_S + slowest, "floor_in_turn": scan.FIXED_WAITS_S + sum(own)
                 + 2 * TRANSPORT_TIMEOUT_S * len(self.hung)}

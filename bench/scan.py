@@ -30,7 +30,7 @@ def wait_for(what, condition, timeout=STEP_TIMEOUT_S):
 
 class TraceReader:
     """Reads the program's trace from its pipe in a thread, stamping each line on arrival;
-    the lines go on to a file for a post-mortem."""
+    the lines go on to a file for a post-mortem, each after its stamp (the monotonic clock)."""
 
     def __init__(self, pipe, path):
         self.lines = []  # (monotonic time, line)
@@ -45,7 +45,7 @@ class TraceReader:
             line = raw.decode("utf-8", "replace").rstrip("\n")
             with self.lock:
                 self.lines.append((now, line))
-            self.copy.write(line + "\n")
+            self.copy.write(f"{now:.3f} {line}\n")
         self.copy.close()
 
     def count(self):

@@ -30,7 +30,7 @@ def wait_for(what, condition, timeout=STEP_TIMEOUT_S):
 
 class TraceReader:
     """Reads the program's trace from its pipe in a thread, stamping each line on arrival;
-    the lines go on to a file for a post-mortem."""
+    the lines go on to a file for a post-mortem, each after its stamp (the monotonic clock)."""
 
     def __init__(self, pipe, path):
         self.lines = []  # (monotonic time, line)
@@ -45,7 +45,7 @@ class TraceReader:
             line = raw.decode("utf-8", "replace").rstrip("\n")
             with self.lock:
                 self.lines.append((now, line))
-            self.copy.write(line + "\n")
+            self.copy.write(f"{now:.3f} {line}\n")
         self.copy.close()
 
     def count(self):
@@ -78,6 +78,15 @@ def curl_seconds(addresses, path, login):
     return [float(t) for t in out[0::2]], out[1::2]
 
 
+def own_requests(cameras):
+    """Per camera, curl's time for the scan's two requests to it, in turn (the status check, then
+    the factory login), and the HTTP codes of them all."""
+    addresses = [camera_state(name)["live"]["address"] for name in cameras]
+    status, status_codes = curl_seconds(addresses, STATUS_PATH, "")
+    login, login_codes = curl_seconds(addresses, DEVICE_INFO_PATH, FACTORY_LOGIN)
+    return [a + b for a, b in zip(status, login)], status_codes + login_codes
+
+
 def request_lines(cameras, sizes):
     """The exchanges the cameras logged since the given log sizes."""
     return sum(len(read_log(f"cameras/{name}/requests.log", sizes[name]).splitlines()) for name in cameras)
@@ -88,8 +97,10 @@ def request_log_sizes(cameras):
 
 
 class ScanBench:
-    def __init__(self, lab_command, wizard, workdir, cameras):
+    def __init__(self, lab_command, wizard, workdir, cameras, on_poe=None):
+        """on_poe: the cameras on the PoE ports, which the entry power-cycles (default: all)."""
         self.lab_command, self.wizard, self.workdir, self.cameras = lab_command, wizard, workdir, cameras
+        self.on_poe = set(cameras if on_poe is None else on_poe)
 
     def start(self):
         self.process = subprocess.Popen([self.lab_command, "run", self.wizard], stdout=subprocess.PIPE,
@@ -143,12 +154,10 @@ class ScanBench:
 
     def cameras_back(self, events):
         for name in self.cameras:
-            try:
-                state = camera_state(name)
-            except (OSError, ValueError):
-                return False  # between the old state file and the new one
-            if ("power: on after boot" not in read_log(f"cameras/{name}/events.log", events[name])
-                    or state["power"] != "on" or not state.get("http_listening") or not state["live"]["address"]):
+            if not camera_up(name):
+                return False
+            if name in self.on_poe and "power: on after boot" not in read_log(f"cameras/{name}/events.log",
+                                                                             events[name]):
                 return False
         return True
 
@@ -175,9 +184,18 @@ class ScanBench:
                 "program_exchanges": request_lines(self.cameras, sizes)}
 
 
-def run(lab_command, wizard, workdir, cameras, runs):
+def camera_up(name):
+    """Powered, with an address, listening on port 80."""
+    try:
+        state = camera_state(name)
+    except (OSError, ValueError):
+        return False  # between the old state file and the new one
+    return bool(state["power"] == "on" and state.get("http_listening") and state["live"]["address"])
+
+
+def run(lab_command, wizard, workdir, cameras, runs, bench=None):
     """Per run: the floor, then the program's scan; a list of dicts."""
-    bench = ScanBench(lab_command, wizard, workdir, cameras)
+    bench = bench or ScanBench(lab_command, wizard, workdir, cameras)
     bench.start()
     results = []
     try:

@@ -11,6 +11,7 @@ import unittest
 from labtest import LAB, LAB_DIR, NS_PREFIX, LabTestCase, hold_lab, hold_lab_for_module, camera_state, curl, \
     discover, lab, live_address, log_size, read_log, state_folder, wait_for, LOCK_WAIT_S, PY, HERE
 import lab_instance
+import roster
 from lab_lock import reserve
 
 # The file as the wizard writes it, with a pool other than the lab's first one, so
@@ -273,6 +274,44 @@ class TwoInstancesTest(LabTestCase):
         self.assertEqual(self.other_lab("down").returncode, 0)
         self.assertFalse(any(n.startswith(self.other_prefix) for n in namespaces()))
         self.assertEqual(lab("status", check=False).returncode, 0, "this lab stays up")
+
+
+class WideCameraNetworkTest(LabTestCase):
+    """A lab of more cameras than the PoE ports and a /24 hold: the recorder on a /23, a camera
+    on a plain bridge port above the sixteen PoE ports, each answering at its own address."""
+    CAMERAS = {"prefix": 23, "cameras": [
+        {"name": "onpoe", "port": 0, "mode": "Manual", "address": "192.168.0.20", "prefix": 23,
+         "gateway": "192.168.1.1", "accounts": [{"user": "admin", "password": "7395"}]},
+        {"name": "plain", "port": 255, "mode": "Manual", "address": "192.168.0.21", "prefix": 23,
+         "gateway": "192.168.1.1", "accounts": [{"user": "admin", "password": "7395"}]}]}
+
+    def test_both_answer_at_their_own_address_with_their_own_mac(self):
+        eth1 = lab("exec", "nvr", "ip", "-4", "-o", "addr", "show", "eth1").stdout
+        self.assertIn("192.168.1.1/23 brd 192.168.1.255", eth1)
+        self.assertIn("subnet 192.168.0.0 netmask 255.255.254.0 {", read_log("etc-dhcp/dhcpd.conf"))
+        self.assertIn("running", lab("status").stdout.splitlines()[-1], "dhcpd serves the /23")
+        replies = sorted((d[19:36], d[37:49]) for _, d in discover())
+        self.assertEqual(replies, [(b"02:56:4C:00:00:01", b"192.168.0.20"), (b"02:56:4C:00:01:00", b"192.168.0.21")])
+        for name, address in (("onpoe", "192.168.0.20"), ("plain", "192.168.0.21")):
+            _, code, body = curl(f"http://{address}/kvt-cgi/system.cgi?msubmenu=deviceinfo&action=view",
+                                 "admin", "7395")
+            self.assertEqual(code, 200, name)
+            self.assertIn(f"MACAddress={camera_state(name)['mac']}", body)
+
+        # The PoE ports end at 15: port 0 powers its camera off, the plain port's camera stays on.
+        self.assertEqual(lab("poe", "0", "off").returncode, 0)
+        wait_for("the PoE camera off", lambda: camera_state("onpoe")["power"] == "off")
+        self.assertEqual(camera_state("plain")["power"], "on")
+
+    def test_what_the_lab_refuses(self):
+        for prefix in (15, 25, "23"):
+            with self.assertRaises(ValueError, msg=prefix):
+                roster.network(prefix)
+        for cameras in ([{} for _ in range(roster.MAX_PORTS + 1)], [{"port": roster.MAX_PORTS}], []):
+            with self.assertRaises(ValueError, msg=len(cameras)):
+                roster.complete(cameras)
+        self.assertEqual([c["mac"] for c in roster.complete([{"port": 0}, {"port": 254}, {"port": 255}])],
+                         ["02:56:4C:00:00:01", "02:56:4C:00:00:FF", "02:56:4C:00:01:00"])
 
 
 def namespaces():

@@ -2,6 +2,7 @@
 """Helpers of the `lab` script that are easier in Python than in shell.
 
   labctl.py prepare N|--config FILE   write each camera's directory; print "NAME PORT MAC"
+  labctl.py network [--config FILE]   the recorder's camera network: "ADDRESS/PREFIX BROADCAST NETWORK NETMASK"
   labctl.py set NAME KEY=VALUE...     change a running camera's configuration
   labctl.py wait-ready SECONDS        wait until every camera is powered with an address
   labctl.py status                    one line per camera (run in the recorder's namespace)
@@ -57,6 +58,11 @@ def prepare(args):
         cam["control_socket"] = PORT_SOCKET.format(cam["port"])
         write_json(os.path.join(directory, "config.json"), cam)
         print(cam["name"], cam["port"], cam["mac"])
+    return 0
+
+
+def network(args):
+    print(roster.network_from_file(args[1]) if args[:1] == ["--config"] else roster.network(roster.DEFAULT_PREFIX))
     return 0
 
 
@@ -178,8 +184,8 @@ def discover(args):
     return 0
 
 
-COMMANDS = {"prepare": prepare, "set": set_config, "wait-ready": wait_ready, "status": status,
-            "discover": discover}
+COMMANDS = {"prepare": prepare, "network": network, "set": set_config, "wait-ready": wait_ready,
+            "status": status, "discover": discover}
 
 
 def main(argv):

@@ -3,6 +3,7 @@
 The standard set is chosen to show each state a camera arrives in: factory-new,
 factory-default credentials, a password of its own, and a static address.
 """
+import ipaddress
 import json
 import re
 
@@ -10,7 +11,15 @@ MAC_FORMAT = re.compile(r"^[0-9A-Fa-f]{2}(:[0-9A-Fa-f]{2}){5}$")
 
 FACTORY_USER = "admin"
 FACTORY_PASSWORD = "7395"
-MAX_PORTS = 16
+# The switch's PoE ports are 0..15; a camera on a port above them hangs on a plain port of the
+# camera bridge (as behind a second switch): always powered, the PoE requests do not reach it.
+POE_PORTS = 16
+MAX_PORTS = 256
+# The recorder's address on the camera network; its prefix may be shorter than /24 for a lab of
+# more cameras than a /24 holds.
+RECORDER_ADDRESS = "192.168.1.1"
+DEFAULT_PREFIX = 24
+PREFIXES = range(16, 25)
 
 STANDARD = [
     {"role": "factory-new", "model": "LAB-IPC-2100", "accounts": [], "mode": "DHCP"},
@@ -29,7 +38,8 @@ EXTRA = {"role": "default-credentials", "model": "LAB-IPC-3200",
 
 
 def mac_for(port):
-    return f"02:56:4C:00:00:{port + 1:02X}"  # locally administered, one per port
+    number = port + 1  # locally administered, one per port
+    return f"02:56:4C:00:{number >> 8:02X}:{number & 0xFF:02X}"
 
 
 def standard(count):
@@ -37,11 +47,28 @@ def standard(count):
 
 
 def from_file(path):
+    """The cameras of a file: a JSON list of cameras, or an object with that list under
+    "cameras" and the camera network's prefix length under "prefix"."""
     with open(path, encoding="utf-8") as f:
-        cameras = json.load(f)
+        data = json.load(f)
+    cameras = data.get("cameras") if isinstance(data, dict) else data
     if not isinstance(cameras, list):
-        raise ValueError(f"{path}: expected a JSON list of cameras")
+        raise ValueError(f"{path}: expected a JSON list of cameras, or an object with one under \"cameras\"")
     return cameras
+
+
+def network_from_file(path):
+    """The camera network of a file: "ADDRESS/PREFIX BROADCAST NETWORK NETMASK" of the recorder."""
+    with open(path, encoding="utf-8") as f:
+        data = json.load(f)
+    return network(data.get("prefix", DEFAULT_PREFIX) if isinstance(data, dict) else DEFAULT_PREFIX)
+
+
+def network(prefix):
+    if not isinstance(prefix, int) or prefix not in PREFIXES:
+        raise ValueError(f"camera network prefix {prefix!r}: {PREFIXES.start}..{PREFIXES.stop - 1}")
+    net = ipaddress.IPv4Interface(f"{RECORDER_ADDRESS}/{prefix}").network
+    return f"{RECORDER_ADDRESS}/{prefix} {net.broadcast_address} {net.network_address} {net.netmask}"
 
 
 def complete(cameras):

@@ -2,13 +2,13 @@
 
 #include <chrono>
 #include <iostream>
-#include <thread>
 
 #include "app/process_objects.h"
 #include "app/scan_progress.h"
 #include "camera/camera_requests.h"
 #include "discovery/scan_rows.h"
 #include "network/camera_network.h"
+#include "utils/main_loop_wait.h"
 
 namespace {
 
@@ -54,7 +54,9 @@ void init_treeview1(std::string broadcastAddress)
         std::cout << "--------Ending Broadcast-------- \ncameras=0" << std::endl;
         return;
     }
-    std::this_thread::sleep_for(kFirstReplyPause);
+    // The window keeps drawing and answering while the replies gather.
+    Utils::MainLoopWait pause;
+    pause.run(kFirstReplyPause);
 
     unsigned int number = 1;
     int replies = 0;

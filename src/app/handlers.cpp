@@ -1,5 +1,6 @@
 #include "app/handlers.h"
 
+#include "app/find_ports_run.h"
 #include "app/keyboard.h"
 #include "app/navigation.h"
 #include "app/process_objects.h"
@@ -58,4 +59,14 @@ void connect_handlers(const NetworkConfig& nc)
         sigc::bind(sigc::ptr_fun(&on_button_save_record_final_clicked), nc));
     button_cancel_scan->signal_clicked().connect(sigc::ptr_fun(&on_button_cancel_scan_clicked));
     refTreeSelection->signal_changed().connect(sigc::ptr_fun(&on_treeview1_selection_changed));
+    button_find_ports->signal_clicked().connect(
+        sigc::bind(sigc::ptr_fun(&on_button_find_ports_clicked), nc));
+    // Cancel, and Escape, answer the progress dialog; closing it must not destroy it.
+    dialog_find_ports_progress->signal_response().connect(
+        [](int) { on_button_cancel_find_ports_clicked(); });
+    dialog_find_ports_progress->signal_delete_event().connect([](GdkEventAny*) { return true; });
+    m_camRefTreeModel->signal_row_inserted().connect(
+        [](const Gtk::TreeModel::Path&, const Gtk::TreeModel::iterator&) { update_button_find_ports(); });
+    m_camRefTreeModel->signal_row_deleted().connect(
+        [](const Gtk::TreeModel::Path&) { update_button_find_ports(); });
 }

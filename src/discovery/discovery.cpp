@@ -200,11 +200,11 @@ void Discovery::StopWaiting()
         waiting_->finish();
 }
 
-Discovery::Arrival Discovery::nextReply(DiscoveryReply& reply, std::chrono::milliseconds silence)
+bool Discovery::nextReply(DiscoveryReply& reply, std::chrono::milliseconds silence)
 {
     if (!recv_socket_.valid()) {
         std::cout << "socket creation failed: " << std::strerror(errno) << std::endl;
-        return Arrival::End;
+        return false;
     }
 
     const ListeningClock clock;
@@ -213,18 +213,19 @@ Discovery::Arrival Discovery::nextReply(DiscoveryReply& reply, std::chrono::mill
         const auto left = kScanListeningLimit - clock.listened();
         if (left <= std::chrono::steady_clock::duration::zero() || scanBudget.datagrams >= kScanDatagramLimit) {
             std::cout << "discovery listening limit reached" << std::endl;
-            return Arrival::End;
+            return false;
         }
         // Rounded up, so that a last wait of less than a millisecond still waits.
         const auto wait = std::min(silence, std::chrono::ceil<std::chrono::milliseconds>(left));
 
         uint8_t buffer[kReceiveBufferSize] = {};
         const bool ready = awaitDatagram(wait);
-        if (!ready && !stopped_ && wait < silence)
+        if (stopped_)
+            return false;
+        if (!ready && wait < silence)
             continue;  // the scan's budget, not silence, ended this wait
-        if (!ready)
-            return Arrival::Silence;
 
+        // Without a waiting datagram this read fails at once and the scan ends.
         unsigned int arrivedOn = 0;
         const ssize_t count = receiveDatagram(recv_socket_.get(), buffer, sizeof buffer - 1, arrivedOn);
         std::printf("recv size=%d\n", static_cast<int>(count));
@@ -243,11 +244,11 @@ Discovery::Arrival Discovery::nextReply(DiscoveryReply& reply, std::chrono::mill
             std::printf("recv size error\n");
             std::fflush(stdout);
             if (count < 0)
-                return Arrival::End;
+                return false;
             continue;
         }
         std::cout << std::string(52, '-') << std::endl;
-        return Arrival::Reply;
+        return true;
     }
 }
 
@@ -255,7 +256,7 @@ bool Discovery::ReceiveDiscoveryMessage(std::string& model, std::string& status,
                                         std::string& ip, std::string& mac, std::string& firmware)
 {
     DiscoveryReply reply;
-    if (nextReply(reply, kReplyWait) != Arrival::Reply)
+    if (!nextReply(reply, kReplyWait))
         return false;
     mode = reply.mode;
     model = reply.model;
@@ -266,21 +267,20 @@ bool Discovery::ReceiveDiscoveryMessage(std::string& model, std::string& status,
     return true;
 }
 
-std::set<std::string> Discovery::CollectReplies(const std::set<std::string>& expected,
-                                                std::chrono::milliseconds limit)
+ReplyAddresses Discovery::CollectReplies(const std::set<std::string>& expected, std::chrono::milliseconds limit)
 {
-    std::set<std::string> seen;
+    ReplyAddresses seen;
     const auto deadline = std::chrono::steady_clock::now() + limit;
     for (;;) {
-        if (std::includes(seen.begin(), seen.end(), expected.begin(), expected.end()))
+        if (std::all_of(expected.begin(), expected.end(), [&seen](const std::string& mac) { return seen.count(mac) != 0; }))
             return seen;
         const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
         if (left <= std::chrono::milliseconds::zero())
             return seen;
         DiscoveryReply reply;
-        if (nextReply(reply, left) != Arrival::Reply)
+        if (!nextReply(reply, left))
             return seen;
-        seen.insert(reply.mac);
+        seen[reply.mac] = reply.ip;
     }
 }
 

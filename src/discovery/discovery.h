@@ -31,19 +31,19 @@ public:
     // Every wait runs the main loop, so the window draws and answers meanwhile.
     bool ReceiveDiscoveryMessage(std::string& model, std::string& status, std::string& mode,
                                  std::string& ip, std::string& mac, std::string& firmware);
-    // The MAC addresses that answered the request just sent, collected until every one of
+    // The cameras that answered the request just sent, collected until every MAC of
     // expected has answered (at once when it is empty), or limit has passed, or StopWaiting;
     // the same rules as above.
-    std::set<std::string> CollectReplies(const std::set<std::string>& expected, std::chrono::milliseconds limit);
+    ReplyAddresses CollectReplies(const std::set<std::string>& expected, std::chrono::milliseconds limit);
     // Ends the wait in progress at once, and every further one until the next request: the
     // receive then returns as after silence. For the installer's Cancel.
     void StopWaiting();
     void CloseSocket();
 
 private:
-    enum class Arrival { Reply, Silence, End };
-    // The next reply that counts, waiting at most silence for each datagram.
-    Arrival nextReply(DiscoveryReply& reply, std::chrono::milliseconds silence);
+    // The next reply that counts, waiting at most silence for each datagram; false at silence,
+    // at the scan's limits, on a failed read or once stopped.
+    bool nextReply(DiscoveryReply& reply, std::chrono::milliseconds silence);
     // True when a datagram waits on the reply socket; false when limit passed first or the
     // wait was stopped.
     bool awaitDatagram(std::chrono::milliseconds limit);

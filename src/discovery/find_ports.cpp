@@ -1,6 +1,30 @@
 #include "discovery/find_ports.h"
 
+#include <algorithm>
 #include <utility>
+
+namespace {
+
+// What a camera still waiting for DHCP names as its address.
+constexpr const char* kNoAddress = "0.0.0.0";
+
+}  // namespace
+
+MacSet macsOf(const ReplyAddresses& replies)
+{
+    MacSet macs;
+    for (const auto& [mac, address] : replies)
+        macs.insert(mac);
+    return macs;
+}
+
+bool camerasBack(const ReplyAddresses& before, const ReplyAddresses& now)
+{
+    return std::all_of(before.begin(), before.end(), [&now](const auto& camera) {
+        const auto again = now.find(camera.first);
+        return again != now.end() && (again->second != kNoAddress || camera.second == kNoAddress);
+    });
+}
 
 PortSearch::PortSearch(MacSet before) : rounds_{std::move(before)} {}
 

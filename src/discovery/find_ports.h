@@ -7,7 +7,15 @@
 #include <string>
 #include <vector>
 
+#include "discovery/discovery_reply.h"
+
 using MacSet = std::set<std::string>;
+
+MacSet macsOf(const ReplyAddresses& replies);
+
+// After the ports went on again: every camera that answered before the search answers again,
+// with an address once more unless it had none before (DHCP gives it one a moment after boot).
+bool camerasBack(const ReplyAddresses& before, const ReplyAddresses& now);
 
 // The replies of one search, round by round: the MAC addresses that answered with every port
 // on, then those that answered after each further port went off (ports stay off until the end).

@@ -225,19 +225,20 @@ TEST(DiscoveryWaits, CollectingEndsWhenEveryExpectedCameraAnsweredOrOnStop)
     ASSERT_TRUE(loopback.ready()) << "needs root";
     useCameraNetwork(CameraNetwork{"lo", "127.0.0.254", "255.0.0.0"});
     const std::string a = "02:56:4C:00:00:0A", b = "02:56:4C:00:00:0B";
+    const ReplyAddresses both = {{a, "127.0.0.10"}, {b, "127.0.0.11"}};
 
     struct Case {
         const char* what;
         std::set<std::string> expected;
         bool stop;
-        std::set<std::string> seen;
+        ReplyAddresses seen;
         bool early;  // ends well before the limit
     };
     const Case cases[] = {
-        {"all answered", {a, b}, false, {a, b}, true},
-        {"one missing waits the limit", {a, b, "02:56:4C:00:00:0C"}, false, {a, b}, false},
+        {"all answered", {a, b}, false, both, true},
+        {"one missing waits the limit", {a, b, "02:56:4C:00:00:0C"}, false, both, false},
         {"nothing expected", {}, false, {}, true},
-        {"stopped", {a, b, "02:56:4C:00:00:0C"}, true, {a, b}, true},
+        {"stopped", {a, b, "02:56:4C:00:00:0C"}, true, both, true},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -249,7 +250,7 @@ TEST(DiscoveryWaits, CollectingEndsWhenEveryExpectedCameraAnsweredOrOnStop)
         if (c.stop)
             Glib::signal_timeout().connect_once([&discovery] { discovery.StopWaiting(); }, 300);
         const auto start = std::chrono::steady_clock::now();
-        const std::set<std::string> seen = discovery.CollectReplies(c.expected, std::chrono::milliseconds(3000));
+        const ReplyAddresses seen = discovery.CollectReplies(c.expected, std::chrono::milliseconds(3000));
         const auto took = std::chrono::steady_clock::now() - start;
         discovery.CloseSocket();
         capture.finish();

@@ -63,3 +63,22 @@ TEST(PortLabel, NumberedFromOneAsOnTheBackPanel)
     EXPECT_EQ(portProgressText(6, 16), "Port 7 of 16");
     EXPECT_EQ(portProgressText(0, 16), "Port 1 of 16");
 }
+
+TEST(CamerasBack, EveryCameraOfBeforeAnswersAgainWithAnAddressUnlessItHadNone)
+{
+    const ReplyAddresses before = {{A, "192.168.1.120"}, {B, "0.0.0.0"}};
+    struct Case {
+        const char* what;
+        ReplyAddresses now;
+        bool back;
+    };
+    const Case cases[] = {
+        {"both again", {{A, "192.168.1.120"}, {B, "0.0.0.0"}}, true},
+        {"A still waiting for DHCP", {{A, "0.0.0.0"}, {B, "0.0.0.0"}}, false},
+        {"A with another lease", {{A, "192.168.1.121"}, {B, "192.168.1.122"}}, true},
+        {"B missing", {{A, "192.168.1.120"}, {C, "192.168.1.64"}}, false},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(camerasBack(before, c.now), c.back) << c.what;
+    EXPECT_EQ(macsOf(before), (MacSet{A, B}));
+}

@@ -89,12 +89,13 @@ void waitForCameras(const std::string& broadcastAddress, const ReplyAddresses& b
 
 }  // namespace
 
-void show_found_ports()
+void show_found_port(const Gtk::TreeModel::Row& row)
 {
-    for (const Gtk::TreeModel::Row& row : m_camRefTreeModel->children()) {
-        const auto found = foundPorts.find(Glib::ustring(row[m_CameraColumns.MAC]).raw());
-        row[m_CameraColumns.port] = found == foundPorts.end() ? "" : portLabel(found->second);
-    }
+    const auto found = foundPorts.find(Glib::ustring(row[m_CameraColumns.MAC]).raw());
+    const Glib::ustring port = found == foundPorts.end() ? "" : portLabel(found->second);
+    // Setting the cell changes the row again; then it is the same and nothing more happens.
+    if (Glib::ustring(row[m_CameraColumns.port]) != port)
+        row[m_CameraColumns.port] = port;
 }
 
 void update_button_find_ports()

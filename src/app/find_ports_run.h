@@ -5,13 +5,16 @@
 #include <map>
 #include <string>
 
+#include <gtkmm/treemodel.h>
+
 #include "network/NetworkConfig.h"
 
 // Driver port of each MAC address the last complete run found; kept for every later scan.
 extern std::map<std::string, int> foundPorts;
 
-// Fills every row's "Port" from foundPorts by its MAC; a camera not found shows none.
-void show_found_ports();
+// Fills the row's "Port" from foundPorts by its MAC as soon as the row has one, so a scan's
+// rows show their ports as they come; a camera not found shows none.
+void show_found_port(const Gtk::TreeModel::Row& row);
 
 // Sensitive while the list holds a camera and no run is going on.
 void update_button_find_ports();

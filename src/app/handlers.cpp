@@ -67,6 +67,8 @@ void connect_handlers(const NetworkConfig& nc)
     dialog_find_ports_progress->signal_delete_event().connect([](GdkEventAny*) { return true; });
     m_camRefTreeModel->signal_row_inserted().connect(
         [](const Gtk::TreeModel::Path&, const Gtk::TreeModel::iterator&) { update_button_find_ports(); });
+    m_camRefTreeModel->signal_row_changed().connect(
+        [](const Gtk::TreeModel::Path&, const Gtk::TreeModel::iterator& row) { show_found_port(*row); });
     m_camRefTreeModel->signal_row_deleted().connect(
         [](const Gtk::TreeModel::Path&) { update_button_find_ports(); });
 }

@@ -3,7 +3,6 @@
 #include <chrono>
 #include <iostream>
 
-#include "app/find_ports_run.h"
 #include "app/process_objects.h"
 #include "app/scan_progress.h"
 #include "camera/camera_requests.h"
@@ -68,7 +67,6 @@ void init_treeview1(std::string broadcastAddress)
             addCameraRow(number++, model, mode, address, mac, firmware);
         ++replies;
     }
-    show_found_ports();
     std::cout << "--------Ending Broadcast-------- \ncameras=" << replies << std::endl;
     disco.CloseSocket();
 }

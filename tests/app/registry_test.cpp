@@ -169,3 +169,24 @@ TEST_F(RegistryTest, WizardPagesInStackOrder)
     EXPECT_FALSE(button_back->get_sensitive());
     EXPECT_EQ(button_apply->get_label(), "Next");
 }
+
+// Find Ports asks first, in the wizard's own dialog, with No and Yes; greyed without a camera.
+TEST_F(RegistryTest, FindPortsAsksFirstAndWantsACamera)
+{
+    EXPECT_FALSE(button_find_ports->get_sensitive());
+    EXPECT_FALSE(dialog_find_ports->get_decorated());
+    std::vector<Glib::ustring> texts;
+    for (Gtk::Widget* child : dialog_find_ports->get_content_area()->get_children())
+        if (auto* label = dynamic_cast<Gtk::Label*>(child))
+            texts.push_back(label->get_text());
+    EXPECT_EQ(texts, std::vector<Glib::ustring>{
+                         "Finding the port of each camera switches the PoE ports off one at a time and then on "
+                         "again; every camera restarts once. Continue?"});
+    auto* no = dynamic_cast<Gtk::Button*>(dialog_find_ports->get_widget_for_response(Gtk::RESPONSE_NO));
+    ASSERT_NE(no, nullptr);
+    EXPECT_EQ(no->get_label(), "gtk-no");
+    auto* yes = dynamic_cast<Gtk::Button*>(dialog_find_ports->get_widget_for_response(Gtk::RESPONSE_YES));
+    ASSERT_NE(yes, nullptr);
+    EXPECT_EQ(yes->get_label(), "gtk-yes");
+    EXPECT_TRUE(dialog_find_ports_progress->get_modal());
+}

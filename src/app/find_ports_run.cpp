@@ -136,16 +136,22 @@ void on_button_find_ports_clicked(NetworkConfig& nc)
     dialog_find_ports_progress->show();
 
     const ReplyAddresses before = askCameras(broadcastAddress, listedCameras());
-    const std::map<std::string, int> ports = searchPorts(broadcastAddress, before);
-    // Cancel has switched them on already.
-    if (!cancelled)
-        throttle_switchports(1);
-    if (!cancelled)
-        waitForCameras(broadcastAddress, before);
+    std::map<std::string, int> ports;
+    // Without a camera that answers there is nothing to find: no port goes off for nothing.
+    if (before.empty()) {
+        std::cout << "find ports: no camera answered" << std::endl;
+    } else {
+        ports = searchPorts(broadcastAddress, before);
+        // Cancel has switched them on already.
+        if (!cancelled) {
+            throttle_switchports(1);
+            waitForCameras(broadcastAddress, before);
+        }
+    }
     dialog_find_ports_progress->hide();
     running = false;
     update_button_find_ports();
-    if (cancelled)
+    if (cancelled || before.empty())
         return;
 
     for (const auto& [mac, port] : ports)

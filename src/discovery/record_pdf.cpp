@@ -169,7 +169,8 @@ void recorderDetails(Page& page, const InstallationRecord& record)
     page.colour(0.3);
     page.text("Cameras", kMargin, y, kLabelWidth, "Sans Bold 9");
     page.colour(0);
-    page.text(std::to_string(record.cameras.size()), kMargin + kLabelWidth, y, 620, "Sans 9");
+    page.text(std::to_string(record.cameras.size()) + "; Port: the PoE port as on the recorder's back panel, from 1",
+              kMargin + kLabelWidth, y, 620, "Sans 9");
 }
 
 void footer(Page& page, const InstallationRecord& record, std::size_t number, std::size_t count)

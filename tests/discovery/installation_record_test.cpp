@@ -211,7 +211,8 @@ TEST(RecordPdf, FortyCamerasRunOverPagesEachNumberedWithTheHeaderRow)
     // The first page tells the recorder's details.
     for (const char* detail : {"Camera Installation Record", "Recorder nvr, 2026-12-10 14:32", "eth1: 192.168.1.1",
                                "eth0: 10.20.30.2", "pool 192.168.1.100 to 192.168.1.200", "40 clients",
-                               "lease 12 hours", "192.168.1.53, 8.8.8.8"})
+                               "lease 12 hours", "192.168.1.53, 8.8.8.8",
+                               "Port: the PoE port as on the recorder's back panel, from 1"})
         EXPECT_NE(pages[0].find(detail), std::string::npos) << detail;
 }
 

@@ -108,6 +108,14 @@ bool find_ports_running()
     return running;
 }
 
+bool on_window_main_key_press_event(GdkEventKey* event)
+{
+    if (!running || event->keyval != GDK_KEY_Escape)
+        return false;
+    on_button_cancel_find_ports_clicked();
+    return true;
+}
+
 void on_button_cancel_find_ports_clicked()
 {
     if (!running || cancelled)
@@ -133,7 +141,10 @@ void on_button_find_ports_clicked(NetworkConfig& nc)
     cancelled = false;
     update_button_find_ports();
     showProgress(portProgressText(0, kPoePortCount), 0.0);
-    dialog_find_ports_progress->show();
+    // The window takes no input meanwhile, but still hears its close request: a modal dialog's
+    // grab would drop that request, and it must cancel the run.
+    window_main->get_child()->set_sensitive(false);
+    dialog_find_ports_progress->present();
 
     const ReplyAddresses before = askCameras(broadcastAddress, listedCameras());
     std::map<std::string, int> ports;
@@ -149,6 +160,7 @@ void on_button_find_ports_clicked(NetworkConfig& nc)
         }
     }
     dialog_find_ports_progress->hide();
+    window_main->get_child()->set_sensitive(true);
     running = false;
     update_button_find_ports();
     if (cancelled || before.empty())

@@ -27,3 +27,7 @@ void on_button_find_ports_clicked(NetworkConfig& nc);
 // column as it was.
 void on_button_cancel_find_ports_clicked();
 bool find_ports_running();
+
+// Escape in the main window during a run cancels it too: the progress dialog is not modal, so
+// the key may reach the window instead. True when the key was taken.
+bool on_window_main_key_press_event(GdkEventKey* event);

@@ -65,6 +65,7 @@ void connect_handlers(const NetworkConfig& nc)
     dialog_find_ports_progress->signal_response().connect(
         [](int) { on_button_cancel_find_ports_clicked(); });
     dialog_find_ports_progress->signal_delete_event().connect([](GdkEventAny*) { return true; });
+    window_main->signal_key_press_event().connect(sigc::ptr_fun(&on_window_main_key_press_event), false);
     m_camRefTreeModel->signal_row_inserted().connect(
         [](const Gtk::TreeModel::Path&, const Gtk::TreeModel::iterator&) { update_button_find_ports(); });
     m_camRefTreeModel->signal_row_changed().connect(

@@ -3,14 +3,14 @@
 the camera lab, and judged by the lab: each row's Port is the port the lab put that camera on
 (numbered from 1), the PoE log shows each port switched off once in order and every port on at
 the end; a camera that stops answering discovery gets no port while the others keep theirs;
-Cancel in the middle leaves every port on and the column as it was. The window answers
+Cancel, Escape or the close request in the middle leave every port on and the column as it was. The window answers
 accessibility requests throughout."""
 import os
 import re
 import time
 import unittest
 
-from wizard_driver import BUILD_DIR, TITLE, WizardDriver, wait_for, window_screenshot
+from wizard_driver import BUILD_DIR, TITLE, WizardDriver, close_request, wait_for, window_screenshot
 from labtest import LabTestCase, camera_state, lab, log_size, read_log  # noqa: E402
 
 # Driver ports not in a row; one camera factory-new, one static.
@@ -91,6 +91,34 @@ class FindPorts(WizardDriver, LabTestCase):
             RUN_BOUND_S, what)
         print(f"{what}: longest wait for the window {longest:.2f} s", flush=True)
 
+    def cancel_in_the_middle(self, frame, way):
+        from dogtail import rawinput
+        before = {mac: row["Port"] for mac, row in self.rows(frame).items()}
+        poe_start = log_size("poe.log")
+        trace_start = len(self.trace_text())
+        self.find_ports(frame)
+        self.answering_until(frame, lambda: (6, 0) in port_requests(read_log("poe.log", poe_start)), 60,
+                             "the run's first ports")
+        if way == "Cancel":
+            self.answer(frame, "Cancel")
+        elif way == "Escape":
+            rawinput.pressKey("Escape")
+        else:
+            close_request(TITLE)
+
+        def ports_after_last_off():
+            requests = port_requests(read_log("poe.log", poe_start))
+            return requests[max(i for i, (_, state) in enumerate(requests) if state == 0) + 1:]
+        self.answering_until(frame, lambda: len(ports_after_last_off()) >= PORTS, 10, way)
+        self.assertEqual(ports_after_last_off(), [(p, 1) for p in range(PORTS)])
+        # The run is over once the button is there again.
+        wait_for(lambda: frame.child(name="Find Ports", roleName="push button").sensitive, what="the run's end")
+        trace = self.trace_text()[trace_start:]
+        self.assertIn("find ports cancelled", trace)
+        self.assertNotIn("rescan clicked", trace)
+        self.assertNotIn("Exiting...", trace)
+        self.assertEqual({mac: row["Port"] for mac, row in self.rows(frame).items()}, before)
+
     def test_find_ports_fills_the_port_column_by_the_lab_and_cancel_leaves_every_port_on(self):
         macs = {c["name"]: camera_state(c["name"])["mac"] for c in CAMERAS}
         wizard, frame = self.start_wizard()
@@ -135,24 +163,10 @@ class FindPorts(WizardDriver, LabTestCase):
             for name in ("gate", "hall", "yard"):
                 self.assertEqual(rows[macs[name]]["Port"], str(camera_state(name)["port"] + 1), name)
 
-        with self.subTest("Cancel in the middle: every port on, the column as it was"):
-            before = {mac: row["Port"] for mac, row in self.rows(frame).items()}
-            poe_start = log_size("poe.log")
-            scans = self.trace_text().count("--------Ending Broadcast--------")
-            self.find_ports(frame)
-            self.answering_until(frame, lambda: (6, 0) in port_requests(read_log("poe.log", poe_start)), 60,
-                                 "the run's first ports")
-            self.answer(frame, "Cancel")
-
-            def ports_after_last_off():
-                requests = port_requests(read_log("poe.log", poe_start))
-                return requests[max(i for i, (_, state) in enumerate(requests) if state == 0) + 1:]
-            self.answering_until(frame, lambda: len(ports_after_last_off()) >= PORTS, 10, "Cancel")
-            self.assertEqual(ports_after_last_off(), [(p, 1) for p in range(PORTS)])
-            wait_for(lambda: not self.showing(r"Port \d+ of 16"), what="the progress dialog to close")
-            self.assertIn("find ports cancelled", self.trace_text())
-            self.assertEqual({mac: row["Port"] for mac, row in self.rows(frame).items()}, before)
-            self.assertEqual(self.trace_text().count("--------Ending Broadcast--------"), scans, "a Rescan after Cancel")
+        # Cancel, Escape on the progress dialog and the window's close request all cancel.
+        for way in ("Cancel", "Escape", "close request"):
+            with self.subTest(f"{way} in the middle: every port on, the column as it was"):
+                self.cancel_in_the_middle(frame, way)
         self.assertIsNone(wizard.poll())
 
 

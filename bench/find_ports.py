@@ -9,11 +9,9 @@ import os
 import subprocess
 import sys
 import tempfile
-import time
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, HERE)
-from scan import ScanBench  # noqa: E402
 
 PORTS = 16
 # The program's own waits (src/app/find_ports_run.cpp).
@@ -36,6 +34,9 @@ def cameras_on(ports):
 
 
 def measure(lab_command, wizard, workdir, cameras):
+    # Imported here, inside the lab session: the lab's module takes the session's instance,
+    # which the outer process must leave free.
+    from scan import ScanBench
     bench = ScanBench(lab_command, wizard, workdir, [c["name"] for c in cameras])
     bench.start()
     try:
@@ -44,8 +45,9 @@ def measure(lab_command, wizard, workdir, cameras):
         counted = bench.trace.count()
         bench.button("Find Ports").click()
         bench.button("Yes", within=bench.app).click()
-        began = time.monotonic()
+        # From the run's first request: the click itself returns only after the driver's own pause.
         index = bench.trace.wait("find ports clicked", counted)[0]
+        index, began, _ = bench.trace.wait("Sending Broadcast Packet", index)
         for _ in range(PORTS + 1):  # one request per port, then every port on
             index, all_on_at, _ = bench.trace.wait("cmd: ", index + 1)
         rescan, rescan_at, _ = bench.trace.wait("rescan clicked", index, timeout=300)

@@ -85,9 +85,9 @@ class FindPorts(WizardDriver, LabTestCase):
 
     def run_to_end(self, frame, what):
         """Waits, answering, until the run's Rescan has filled the list."""
-        scans = self.trace_text().count("--------Ending Broadcast--------")
+        scans = self.scans_ended()
         longest = self.answering_until(
-            frame, lambda: self.trace_text().count("--------Ending Broadcast--------") > scans,
+            frame, lambda: self.scans_ended() > scans,
             RUN_BOUND_S, what)
         print(f"{what}: longest wait for the window {longest:.2f} s", flush=True)
 
@@ -132,7 +132,7 @@ class FindPorts(WizardDriver, LabTestCase):
         self.click(frame.child(name="Next", roleName="push button"))
         self.answer(frame, "Yes")
         # The list fills while the scan listens; its end closes the countdown's dialog.
-        wait_for(lambda: "--------Ending Broadcast--------" in self.trace_text(), timeout=120, what="the scan")
+        wait_for(lambda: self.scans_ended() >= 1, timeout=120, what="the scan")
         wait_for(lambda: self.rows(frame).keys() >= set(macs.values()), what="every camera in the list")
         self.assertTrue(all(row["Port"] == "" for row in self.rows(frame).values()), "a port before Find Ports")
 
@@ -153,9 +153,9 @@ class FindPorts(WizardDriver, LabTestCase):
             self.find_ports(frame)
             self.run_to_end(frame, "Find Ports without dock")
             lab("camera", "dock", "set", "faults=")
-            scans = self.trace_text().count("--------Ending Broadcast--------")
+            scans = self.scans_ended()
             self.click(frame.child(name="Rescan", roleName="push button"))
-            wait_for(lambda: self.trace_text().count("--------Ending Broadcast--------") > scans, timeout=60,
+            wait_for(lambda: self.scans_ended() > scans, timeout=60,
                      what="the Rescan")
             self.assertIn(macs["dock"], self.rows(frame))
             rows = self.rows(frame)

@@ -36,11 +36,6 @@ def port_requests(text):
 class FindPorts(WizardDriver, LabTestCase):
     CAMERAS = CAMERAS
 
-    def trace_text(self):
-        self.trace.flush()
-        with open(self.trace.name, encoding="utf-8", errors="replace") as f:
-            return f.read()
-
     @staticmethod
     def rows(frame):
         """The camera list as {MAC: {column title: text}}, read through the table interface."""

@@ -82,11 +82,6 @@ def peak_memory_kib(pid):
 class HostileCameras(WizardDriver, LabTestCase):
     CAMERAS = CAMERAS
 
-    def trace_text(self):
-        self.trace.flush()
-        with open(self.trace.name, encoding="utf-8", errors="replace") as f:
-            return f.read()
-
     def await_scan(self, number, bound_s):
         """Waits for the number-th scan to start and end, reading the trace: while it runs the
         window answers nobody, so the accessibility tree is left alone. Returns its duration."""

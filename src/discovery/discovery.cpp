@@ -3,7 +3,6 @@
 #include <arpa/inet.h>
 #include <net/if.h>
 #include <netinet/in.h>
-#include <poll.h>
 #include <sys/socket.h>
 #include <sys/uio.h>
 
@@ -16,7 +15,8 @@
 #include <cstring>
 #include <iostream>
 
-#include "discovery/discovery_reply.h"
+#include <glibmm/main.h>
+
 #include "network/camera_network.h"
 
 UniqueFd send_socket_;
@@ -147,6 +147,7 @@ bool Discovery::SendBroadcastPacket(const char* address)
     destination.sin_port = htons(kRequestPort);
     destination.sin_addr.s_addr = inet_addr(address);
     scanBudget = ScanBudget{};
+    stopped_ = false;
 
     std::cout << "Sending Broadcast Packet on " << address << std::endl;
     if (OpenSocket(address)) {
@@ -174,8 +175,32 @@ bool Discovery::SendBroadcastPacket(const char* address)
     return true;
 }
 
-bool Discovery::ReceiveDiscoveryMessage(std::string& model, std::string& status, std::string& mode,
-                                        std::string& ip, std::string& mac, std::string& firmware)
+bool Discovery::awaitDatagram(std::chrono::milliseconds limit)
+{
+    if (stopped_)
+        return false;
+    Utils::MainLoopWait wait;
+    waiting_ = &wait;
+    sigc::connection watch = Glib::signal_io().connect(
+        [&wait](Glib::IOCondition) {
+            wait.finish();
+            return false;
+        },
+        recv_socket_.get(), Glib::IO_IN | Glib::IO_ERR | Glib::IO_HUP);
+    const bool ready = wait.run(limit);
+    watch.disconnect();
+    waiting_ = nullptr;
+    return ready && !stopped_;
+}
+
+void Discovery::StopWaiting()
+{
+    stopped_ = true;
+    if (waiting_ != nullptr)
+        waiting_->finish();
+}
+
+bool Discovery::nextReply(DiscoveryReply& reply, std::chrono::milliseconds silence)
 {
     if (!recv_socket_.valid()) {
         std::cout << "socket creation failed: " << std::strerror(errno) << std::endl;
@@ -191,18 +216,13 @@ bool Discovery::ReceiveDiscoveryMessage(std::string& model, std::string& status,
             return false;
         }
         // Rounded up, so that a last wait of less than a millisecond still waits.
-        const auto wait = std::min(kReplyWait, std::chrono::ceil<std::chrono::milliseconds>(left));
+        const auto wait = std::min(silence, std::chrono::ceil<std::chrono::milliseconds>(left));
 
         uint8_t buffer[kReceiveBufferSize] = {};
-        pollfd waiting{recv_socket_.get(), POLLIN, 0};
-        const int ready = poll(&waiting, 1, static_cast<int>(wait.count()));
-        if (ready == -1) {
-            if (errno == EINTR)
-                continue;  // the budget still bounds the scan
-            std::cout << "n == " << ready << std::endl;
+        const bool ready = awaitDatagram(wait);
+        if (stopped_)
             return false;
-        }
-        if (ready == 0 && wait < kReplyWait)
+        if (!ready && wait < silence)
             continue;  // the scan's budget, not silence, ended this wait
 
         // Without a waiting datagram this read fails at once and the scan ends.
@@ -220,7 +240,6 @@ bool Discovery::ReceiveDiscoveryMessage(std::string& model, std::string& status,
             continue;
         }
 
-        DiscoveryReply reply;
         if (count < 0 || !decodeDiscoveryReply(buffer, static_cast<std::size_t>(count), reply)) {
             std::printf("recv size error\n");
             std::fflush(stdout);
@@ -228,15 +247,40 @@ bool Discovery::ReceiveDiscoveryMessage(std::string& model, std::string& status,
                 return false;
             continue;
         }
-
-        mode = reply.mode;
-        model = reply.model;
-        status = "Not Connected";
-        ip = reply.ip;
-        mac = reply.mac;
-        firmware = "Unknown";
         std::cout << std::string(52, '-') << std::endl;
         return true;
+    }
+}
+
+bool Discovery::ReceiveDiscoveryMessage(std::string& model, std::string& status, std::string& mode,
+                                        std::string& ip, std::string& mac, std::string& firmware)
+{
+    DiscoveryReply reply;
+    if (!nextReply(reply, kReplyWait))
+        return false;
+    mode = reply.mode;
+    model = reply.model;
+    status = "Not Connected";
+    ip = reply.ip;
+    mac = reply.mac;
+    firmware = "Unknown";
+    return true;
+}
+
+ReplyAddresses Discovery::CollectReplies(const std::set<std::string>& expected, std::chrono::milliseconds limit)
+{
+    ReplyAddresses seen;
+    const auto deadline = std::chrono::steady_clock::now() + limit;
+    for (;;) {
+        if (std::all_of(expected.begin(), expected.end(), [&seen](const std::string& mac) { return seen.count(mac) != 0; }))
+            return seen;
+        const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+        if (left <= std::chrono::milliseconds::zero())
+            return seen;
+        DiscoveryReply reply;
+        if (!nextReply(reply, left))
+            return seen;
+        seen[reply.mac] = reply.ip;
     }
 }
 

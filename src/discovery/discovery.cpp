@@ -39,6 +39,10 @@ static_assert(kIdentifierOffset + sizeof kIdentifier <= kDiscoveryMessageSize, "
 constexpr std::chrono::seconds kScanListeningLimit{30};
 constexpr unsigned kScanDatagramLimit = 256;
 
+// Every camera answers the broadcast at once and the replies wait through the scan's pause; the
+// kernel charges each about 1.3 KiB, so the system's default buffer holds only some 160 of them.
+constexpr int kReplyBurstBytes = static_cast<int>(kScanDatagramLimit) * 4096;
+
 struct ScanBudget {
     std::chrono::steady_clock::duration listened{};
     unsigned datagrams = 0;
@@ -126,6 +130,9 @@ bool Discovery::OpenSocket(const char* /*address*/)
         return false;
     if (!enable(recv_socket_.get(), SO_REUSEADDR))
         return false;
+    // Past the system's cap where the program may (it runs as root); else as much as the cap allows.
+    if (setsockopt(recv_socket_.get(), SOL_SOCKET, SO_RCVBUFFORCE, &kReplyBurstBytes, sizeof kReplyBurstBytes) != 0)
+        setsockopt(recv_socket_.get(), SOL_SOCKET, SO_RCVBUF, &kReplyBurstBytes, sizeof kReplyBurstBytes);
     // Replies are taken on every local address, so the kernel must say where each one arrived.
     const int on = 1;
     if (setsockopt(recv_socket_.get(), IPPROTO_IP, IP_PKTINFO, &on, sizeof on) != 0)

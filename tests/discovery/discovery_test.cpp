@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdio>
 #include <set>
 #include <string>
 #include <vector>
@@ -261,4 +262,30 @@ TEST(DiscoveryWaits, CollectingEndsWhenEveryExpectedCameraAnsweredOrOnStop)
         EXPECT_EQ(took < std::chrono::milliseconds(2000), c.early);
         EXPECT_GE(took, c.early ? std::chrono::milliseconds(0) : std::chrono::milliseconds(2900));
     }
+}
+
+// Every camera answers the broadcast at once, and the replies wait in the socket through the
+// scan's pause: a whole burst of them must fit, not only as many as the system's default holds.
+TEST(DiscoveryArrival, ABurstOfTwoHundredFiftySixRepliesIsHeldWhole)
+{
+    constexpr int kCameras = 256;
+    PrivateLoopback loopback;
+    ASSERT_TRUE(loopback.ready()) << "needs root";
+    useCameraNetwork(CameraNetwork{"lo", "127.0.0.254", "255.0.0.0"});
+
+    Discovery discovery;
+    StdoutCapture capture;
+    ASSERT_TRUE(discovery.SendBroadcastPacket("127.255.255.255"));
+    for (int i = 0; i < kCameras; ++i) {
+        char mac[18];
+        std::snprintf(mac, sizeof mac, "02:56:4C:00:%02X:%02X", i / 256, i % 256);
+        sendToLoopback(cameraReply(mac, "127.0.1." + std::to_string(i % 250 + 1)), kReplyPort);
+    }
+    std::set<std::string> macs;
+    std::string model, status, mode, ip, mac, firmware;
+    while (discovery.ReceiveDiscoveryMessage(model, status, mode, ip, mac, firmware))
+        macs.insert(mac);
+    discovery.CloseSocket();
+    capture.finish();
+    EXPECT_EQ(macs.size(), static_cast<std::size_t>(kCameras));
 }

@@ -1,6 +1,7 @@
 #include "app/handlers.h"
 
 #include "app/camera_work.h"
+#include "app/find_ports_run.h"
 #include "app/keyboard.h"
 #include "app/navigation.h"
 #include "app/process_objects.h"
@@ -63,4 +64,17 @@ void connect_handlers(const NetworkConfig& nc)
     dialog_asking->signal_key_press_event().connect(sigc::ptr_fun(&on_dialog_asking_key_press_event), false);
     dialog_asking->signal_delete_event().connect(sigc::ptr_fun(&on_dialog_asking_delete_event), false);
     refTreeSelection->signal_changed().connect(sigc::ptr_fun(&on_treeview1_selection_changed));
+    button_find_ports->signal_clicked().connect(
+        sigc::bind(sigc::ptr_fun(&on_button_find_ports_clicked), nc));
+    // Cancel, and Escape, answer the progress dialog; closing it must not destroy it.
+    dialog_find_ports_progress->signal_response().connect(
+        [](int) { on_button_cancel_find_ports_clicked(); });
+    dialog_find_ports_progress->signal_delete_event().connect([](GdkEventAny*) { return true; });
+    window_main->signal_key_press_event().connect(sigc::ptr_fun(&on_window_main_key_press_event), false);
+    m_camRefTreeModel->signal_row_inserted().connect(
+        [](const Gtk::TreeModel::Path&, const Gtk::TreeModel::iterator&) { update_button_find_ports(); });
+    m_camRefTreeModel->signal_row_changed().connect(
+        [](const Gtk::TreeModel::Path&, const Gtk::TreeModel::iterator& row) { show_found_port(*row); });
+    m_camRefTreeModel->signal_row_deleted().connect(
+        [](const Gtk::TreeModel::Path&) { update_button_find_ports(); });
 }

@@ -4,6 +4,7 @@
 #include <iostream>
 
 #include "app/camera_page_entry.h"
+#include "app/find_ports_run.h"
 #include "app/installation_stamp.h"
 #include "app/process_objects.h"
 #include "app/widgets.h"
@@ -123,6 +124,11 @@ void on_button_back_clicked(NetworkConfig& nc)
 
 bool on_window_main_destroy_event(GdkEventAny* /*event*/)
 {
+    // During Find Ports the close request cancels the run: every port on, nothing asked.
+    if (find_ports_running()) {
+        on_button_cancel_find_ports_clicked();
+        return true;
+    }
     dialog_quit->run();
     dialog_quit->hide();  // after Escape, which answers nothing
     std::cout << "Exiting..." << std::endl;

@@ -54,6 +54,7 @@ RecordCamera recordCamera(const Gtk::TreeModel::Row& row)
     camera.address = Glib::ustring(row[m_CameraColumns.IP]);
     camera.mac = Glib::ustring(row[m_CameraColumns.MAC]);
     camera.firmware = Glib::ustring(row[m_CameraColumns.Firmware]);
+    camera.port = Glib::ustring(row[m_CameraColumns.port]);
     return camera;
 }
 

@@ -68,6 +68,12 @@ Gtk::Entry* entry_primarydns = nullptr;
 Gtk::Entry* entry_secondarydns = nullptr;
 Gtk::Stack* stack_main = nullptr;
 Gtk::ProgressBar* progressbar_cam = nullptr;
+Gtk::Button* button_find_ports = nullptr;
+Gtk::Dialog* dialog_find_ports = nullptr;
+Gtk::Dialog* dialog_find_ports_progress = nullptr;
+Gtk::Label* label_find_ports_progress = nullptr;
+Gtk::ProgressBar* progressbar_find_ports = nullptr;
+Gtk::Button* button_cancel_find_ports = nullptr;
 
 template <class Widget>
 static void lookUp(const Glib::RefPtr<Gtk::Builder>& builder, const char* id, Widget*& widget,
@@ -149,6 +155,12 @@ std::vector<std::string> fill_registry(const Glib::RefPtr<Gtk::Builder>& builder
     lookUp(builder, "entry_secondarydns", entry_secondarydns, missing);
     lookUp(builder, "stack_main", stack_main, missing);
     lookUp(builder, "progressbar_cam", progressbar_cam, missing);
+    lookUp(builder, "button_find_ports", button_find_ports, missing);
+    lookUp(builder, "dialog_find_ports", dialog_find_ports, missing);
+    lookUp(builder, "dialog_find_ports_progress", dialog_find_ports_progress, missing);
+    lookUp(builder, "label_find_ports_progress", label_find_ports_progress, missing);
+    lookUp(builder, "progressbar_find_ports", progressbar_find_ports, missing);
+    lookUp(builder, "button_cancel_find_ports", button_cancel_find_ports, missing);
     m_camRefTreeModel = Glib::RefPtr<Gtk::ListStore>::cast_dynamic(builder->get_object(kCameraStoreId));
     if (!m_camRefTreeModel)
         missing.emplace_back(kCameraStoreId);

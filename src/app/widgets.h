@@ -72,6 +72,12 @@ extern Gtk::Entry* entry_primarydns;
 extern Gtk::Entry* entry_secondarydns;
 extern Gtk::Stack* stack_main;
 extern Gtk::ProgressBar* progressbar_cam;
+extern Gtk::Button* button_find_ports;
+extern Gtk::Dialog* dialog_find_ports;
+extern Gtk::Dialog* dialog_find_ports_progress;
+extern Gtk::Label* label_find_ports_progress;
+extern Gtk::ProgressBar* progressbar_find_ports;
+extern Gtk::Button* button_cancel_find_ports;
 
 // The definition inside the bundle, and the list store it declares for the camera list.
 inline constexpr const char* kDefinitionResource = "/testapp/nvr.glade";

@@ -12,4 +12,5 @@ CameraModelColumns::CameraModelColumns()
     add(Username);
     add(pw);
     add(tooltip);
+    add(port);
 }

@@ -19,4 +19,5 @@ public:
     Gtk::TreeModelColumn<Glib::ustring> Username; // user name the camera accepted
     Gtk::TreeModelColumn<Glib::ustring> pw;       // password the camera accepted; never shown
     Gtk::TreeModelColumn<Glib::ustring> tooltip;  // markup: why the camera is not asked; unset otherwise
+    Gtk::TreeModelColumn<Glib::ustring> port;     // "Port", shown after "#": from "1"; empty until found
 };

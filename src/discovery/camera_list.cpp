@@ -2,7 +2,6 @@
 
 #include <chrono>
 #include <iostream>
-#include <thread>
 
 #include "app/camera_work.h"
 #include "app/process_objects.h"
@@ -11,6 +10,7 @@
 #include "camera/request_batch.h"
 #include "discovery/scan_rows.h"
 #include "network/camera_network.h"
+#include "utils/main_loop_wait.h"
 
 namespace {
 
@@ -96,7 +96,9 @@ void init_treeview1(std::string broadcastAddress)
         std::cout << "--------Ending Broadcast-------- \ncameras=0" << std::endl;
         return;
     }
-    std::this_thread::sleep_for(kFirstReplyPause);
+    // The window keeps drawing and answering while the replies gather.
+    Utils::MainLoopWait pause;
+    pause.run(kFirstReplyPause);
 
     unsigned int number = 1;
     int replies = 0;

@@ -3,7 +3,6 @@
 #include <arpa/inet.h>
 #include <net/if.h>
 #include <netinet/in.h>
-#include <poll.h>
 #include <sys/socket.h>
 #include <sys/uio.h>
 
@@ -16,7 +15,8 @@
 #include <cstring>
 #include <iostream>
 
-#include "discovery/discovery_reply.h"
+#include <glibmm/main.h>
+
 #include "network/camera_network.h"
 
 UniqueFd send_socket_;
@@ -38,6 +38,10 @@ static_assert(kIdentifierOffset + sizeof kIdentifier <= kDiscoveryMessageSize, "
 // scan; sixteen ports with one answer each stay far below both limits.
 constexpr std::chrono::seconds kScanListeningLimit{30};
 constexpr unsigned kScanDatagramLimit = 256;
+
+// Every camera answers the broadcast at once and the replies wait through the scan's pause; the
+// kernel charges each about 1.3 KiB, so the system's default buffer holds only some 160 of them.
+constexpr int kReplyBurstBytes = static_cast<int>(kScanDatagramLimit) * 4096;
 
 struct ScanBudget {
     std::chrono::steady_clock::duration listened{};
@@ -126,6 +130,9 @@ bool Discovery::OpenSocket(const char* /*address*/)
         return false;
     if (!enable(recv_socket_.get(), SO_REUSEADDR))
         return false;
+    // Past the system's cap where the program may (it runs as root); else as much as the cap allows.
+    if (setsockopt(recv_socket_.get(), SOL_SOCKET, SO_RCVBUFFORCE, &kReplyBurstBytes, sizeof kReplyBurstBytes) != 0)
+        setsockopt(recv_socket_.get(), SOL_SOCKET, SO_RCVBUF, &kReplyBurstBytes, sizeof kReplyBurstBytes);
     // Replies are taken on every local address, so the kernel must say where each one arrived.
     const int on = 1;
     if (setsockopt(recv_socket_.get(), IPPROTO_IP, IP_PKTINFO, &on, sizeof on) != 0)
@@ -147,6 +154,7 @@ bool Discovery::SendBroadcastPacket(const char* address)
     destination.sin_port = htons(kRequestPort);
     destination.sin_addr.s_addr = inet_addr(address);
     scanBudget = ScanBudget{};
+    stopped_ = false;
 
     std::cout << "Sending Broadcast Packet on " << address << std::endl;
     if (OpenSocket(address)) {
@@ -174,8 +182,32 @@ bool Discovery::SendBroadcastPacket(const char* address)
     return true;
 }
 
-bool Discovery::ReceiveDiscoveryMessage(std::string& model, std::string& status, std::string& mode,
-                                        std::string& ip, std::string& mac, std::string& firmware)
+bool Discovery::awaitDatagram(std::chrono::milliseconds limit)
+{
+    if (stopped_)
+        return false;
+    Utils::MainLoopWait wait;
+    waiting_ = &wait;
+    sigc::connection watch = Glib::signal_io().connect(
+        [&wait](Glib::IOCondition) {
+            wait.finish();
+            return false;
+        },
+        recv_socket_.get(), Glib::IO_IN | Glib::IO_ERR | Glib::IO_HUP);
+    const bool ready = wait.run(limit);
+    watch.disconnect();
+    waiting_ = nullptr;
+    return ready && !stopped_;
+}
+
+void Discovery::StopWaiting()
+{
+    stopped_ = true;
+    if (waiting_ != nullptr)
+        waiting_->finish();
+}
+
+bool Discovery::nextReply(DiscoveryReply& reply, std::chrono::milliseconds silence)
 {
     if (!recv_socket_.valid()) {
         std::cout << "socket creation failed: " << std::strerror(errno) << std::endl;
@@ -191,18 +223,13 @@ bool Discovery::ReceiveDiscoveryMessage(std::string& model, std::string& status,
             return false;
         }
         // Rounded up, so that a last wait of less than a millisecond still waits.
-        const auto wait = std::min(kReplyWait, std::chrono::ceil<std::chrono::milliseconds>(left));
+        const auto wait = std::min(silence, std::chrono::ceil<std::chrono::milliseconds>(left));
 
         uint8_t buffer[kReceiveBufferSize] = {};
-        pollfd waiting{recv_socket_.get(), POLLIN, 0};
-        const int ready = poll(&waiting, 1, static_cast<int>(wait.count()));
-        if (ready == -1) {
-            if (errno == EINTR)
-                continue;  // the budget still bounds the scan
-            std::cout << "n == " << ready << std::endl;
+        const bool ready = awaitDatagram(wait);
+        if (stopped_)
             return false;
-        }
-        if (ready == 0 && wait < kReplyWait)
+        if (!ready && wait < silence)
             continue;  // the scan's budget, not silence, ended this wait
 
         // Without a waiting datagram this read fails at once and the scan ends.
@@ -220,7 +247,6 @@ bool Discovery::ReceiveDiscoveryMessage(std::string& model, std::string& status,
             continue;
         }
 
-        DiscoveryReply reply;
         if (count < 0 || !decodeDiscoveryReply(buffer, static_cast<std::size_t>(count), reply)) {
             std::printf("recv size error\n");
             std::fflush(stdout);
@@ -228,15 +254,40 @@ bool Discovery::ReceiveDiscoveryMessage(std::string& model, std::string& status,
                 return false;
             continue;
         }
-
-        mode = reply.mode;
-        model = reply.model;
-        status = "Not Connected";
-        ip = reply.ip;
-        mac = reply.mac;
-        firmware = "Unknown";
         std::cout << std::string(52, '-') << std::endl;
         return true;
+    }
+}
+
+bool Discovery::ReceiveDiscoveryMessage(std::string& model, std::string& status, std::string& mode,
+                                        std::string& ip, std::string& mac, std::string& firmware)
+{
+    DiscoveryReply reply;
+    if (!nextReply(reply, kReplyWait))
+        return false;
+    mode = reply.mode;
+    model = reply.model;
+    status = "Not Connected";
+    ip = reply.ip;
+    mac = reply.mac;
+    firmware = "Unknown";
+    return true;
+}
+
+ReplyAddresses Discovery::CollectReplies(const std::set<std::string>& expected, std::chrono::milliseconds limit)
+{
+    ReplyAddresses seen;
+    const auto deadline = std::chrono::steady_clock::now() + limit;
+    for (;;) {
+        if (std::all_of(expected.begin(), expected.end(), [&seen](const std::string& mac) { return seen.count(mac) != 0; }))
+            return seen;
+        const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+        if (left <= std::chrono::milliseconds::zero())
+            return seen;
+        DiscoveryReply reply;
+        if (!nextReply(reply, left))
+            return seen;
+        seen[reply.mac] = reply.ip;
     }
 }
 

@@ -51,8 +51,8 @@ std::string formatted(const char* format, const std::tm& local)
 
 std::vector<std::string> recordCells(const RecordCamera& camera)
 {
-    return {camera.number,  camera.model,   camera.status, camera.mode, camera.address,
-            camera.netmask, camera.gateway, camera.dns,    camera.mac,  camera.firmware};
+    return {camera.number,  camera.port,    camera.model, camera.status, camera.mode, camera.address,
+            camera.netmask, camera.gateway, camera.dns,   camera.mac,    camera.firmware};
 }
 
 std::string recordTime(const std::tm& local)

@@ -9,6 +9,7 @@
 // One row of the camera list, with the address settings the camera itself last told.
 struct RecordCamera {
     std::string number, model, status, mode, address, netmask, gateway, dns, mac, firmware;
+    std::string port;  // as on the recorder's back panel, from "1"; empty until Find Ports found it
 };
 
 struct RecordInterface {
@@ -34,7 +35,7 @@ struct InstallationRecord {
 
 // The columns of both files, in their order.
 inline const std::vector<std::string> kRecordColumns = {
-    "Number", "Model", "Status", "Mode", "Address", "Netmask", "Gateway", "DNS Server", "MAC", "Firmware"};
+    "Number", "Port", "Model", "Status", "Mode", "Address", "Netmask", "Gateway", "DNS Server", "MAC", "Firmware"};
 std::vector<std::string> recordCells(const RecordCamera& camera);
 
 // "2026-12-10 14:32".

@@ -12,7 +12,7 @@
 
 namespace {
 
-// A4 landscape, in points: ten columns need the width.
+// A4 landscape, in points: eleven columns need the width.
 constexpr double kPageWidth = 842;
 constexpr double kPageHeight = 595;
 constexpr double kMargin = 40;
@@ -25,11 +25,12 @@ constexpr double kFirstTableTop = 184;
 constexpr double kOtherTableTop = kMargin + 24;
 constexpr double kTableBottom = kPageHeight - kMargin;
 
-// Widths of the ten columns; together the page's width inside its margins (762 points).
-constexpr double kColumnWidths[] = {22, 100, 70, 40, 78, 78, 78, 78, 88, 130};
+// Widths of the eleven columns; together the page's width inside its margins (762 points).
+constexpr double kColumnWidths[] = {22, 26, 100, 70, 40, 78, 78, 78, 78, 88, 104};
 // The header row's own short names, so that each fits its column.
-const char* const kColumnHeads[] = {"No.",     "Model",   "Status",     "Mode", "Address",
+const char* const kColumnHeads[] = {"No.",     "Port",    "Model",   "Status",     "Mode", "Address",
                                     "Netmask", "Gateway", "DNS Server", "MAC",  "Firmware"};
+static_assert(std::size(kColumnWidths) == std::size(kColumnHeads), "one width per column");
 
 constexpr const char* kBodyFont = "Sans 8";
 constexpr const char* kBoldFont = "Sans Bold 8";
@@ -168,7 +169,8 @@ void recorderDetails(Page& page, const InstallationRecord& record)
     page.colour(0.3);
     page.text("Cameras", kMargin, y, kLabelWidth, "Sans Bold 9");
     page.colour(0);
-    page.text(std::to_string(record.cameras.size()), kMargin + kLabelWidth, y, 620, "Sans 9");
+    page.text(std::to_string(record.cameras.size()) + "; Port: the PoE port as on the recorder's back panel, from 1",
+              kMargin + kLabelWidth, y, 620, "Sans 9");
 }
 
 void footer(Page& page, const InstallationRecord& record, std::size_t number, std::size_t count)

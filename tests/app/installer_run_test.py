@@ -84,6 +84,7 @@ class InstallerRun(WizardDriver, LabTestCase):
         self.shot("3-scanning")
         macs = [camera_state(c["name"])["mac"] for c in CAMERAS]
         wait_for(lambda: all(self.cells(frame, mac) for mac in macs), timeout=150, what="every camera listed")
+        wait_for(lambda: self.scans_ended() >= 1, what="the scan's end")
         self.assertEqual(len(self.cells(frame, "Need Password")), len(FACTORY))
         self.shot("4-cameras")
 

@@ -67,6 +67,7 @@ class Journey(WizardDriver, LabTestCase):
         wait_for(lambda: all(frame.findChild(lambda n, mac=mac: n.name == mac and n.showing, retry=False,
                                              requireResult=False) for mac in self.MACS),
                  timeout=120, what="every camera in the list")
+        wait_for(lambda: self.scans_ended() >= 1, what="the scan's end")
         self.assertGreaterEqual(time.monotonic() - began, 50, "the list filled before the minute")
         self.assertTrue(frame.findChild(lambda n: n.name == "Need Password" and n.showing))
         # The status checks and factory logins reached the cameras themselves.

@@ -51,6 +51,11 @@ std::vector<Entry> registry()
         {"entry_startip", entry_startip}, {"entry_endip", entry_endip},
         {"entry_primarydns", entry_primarydns}, {"entry_secondarydns", entry_secondarydns},
         {"stack_main", stack_main}, {"progressbar_cam", progressbar_cam},
+        {"button_find_ports", button_find_ports}, {"dialog_find_ports", dialog_find_ports},
+        {"dialog_find_ports_progress", dialog_find_ports_progress},
+        {"label_find_ports_progress", label_find_ports_progress},
+        {"progressbar_find_ports", progressbar_find_ports},
+        {"button_cancel_find_ports", button_cancel_find_ports},
     };
 }
 
@@ -59,16 +64,16 @@ std::vector<Entry> registry()
 TEST_F(RegistryTest, EveryIdentifierResolvesWithItsClass)
 {
     const auto entries = registry();
-    EXPECT_EQ(entries.size(), 63u);
+    EXPECT_EQ(entries.size(), 69u);
     for (const auto& entry : entries) {
         ASSERT_NE(entry.widget, nullptr) << entry.id;
         EXPECT_STREQ(gtk_buildable_get_name(GTK_BUILDABLE(entry.widget->gobj())), entry.id);
     }
     ASSERT_TRUE(m_camRefTreeModel);
-    // The columns of the record, the last one the rows' tooltips.
-    EXPECT_EQ(m_camRefTreeModel->get_n_columns(), 10);
+    // The columns of the record: the rows' tooltips, then the ports Find Ports found.
+    EXPECT_EQ(m_camRefTreeModel->get_n_columns(), 11);
     EXPECT_EQ(m_camRefTreeModel->get_column_type(0), G_TYPE_INT);
-    for (int column = 1; column < 10; ++column)
+    for (int column = 1; column < 11; ++column)
         EXPECT_EQ(m_camRefTreeModel->get_column_type(column), G_TYPE_STRING) << column;
     EXPECT_EQ(m_TreeView->get_model(), Glib::RefPtr<Gtk::TreeModel>(m_camRefTreeModel));
     EXPECT_EQ(m_TreeView->get_tooltip_column(), m_CameraColumns.tooltip.index());
@@ -127,11 +132,11 @@ TEST_F(RegistryTest, CameraPageStartsOnTheConnectPanel)
 TEST_F(RegistryTest, PasswordColumnIsNeverShown)
 {
     const auto columns = m_TreeView->get_columns();
-    ASSERT_EQ(columns.size(), 9u);
-    const char* titles[] = {"#", "Model", "Status", "Mode", "IP", "Mac", "Firmware", "Username", "pw"};
+    ASSERT_EQ(columns.size(), 10u);
+    const char* titles[] = {"#", "Port", "Model", "Status", "Mode", "IP", "Mac", "Firmware", "Username", "pw"};
     for (unsigned index = 0; index < columns.size(); ++index) {
         EXPECT_EQ(columns[index]->get_title(), titles[index]);
-        EXPECT_EQ(columns[index]->get_visible(), index != 8) << titles[index];
+        EXPECT_EQ(columns[index]->get_visible(), index != 9) << titles[index];
     }
 }
 
@@ -163,4 +168,26 @@ TEST_F(RegistryTest, WizardPagesInStackOrder)
     EXPECT_EQ(window_main->get_title(), "Velnor Configuration Tool");
     EXPECT_FALSE(button_back->get_sensitive());
     EXPECT_EQ(button_apply->get_label(), "Next");
+}
+
+// Find Ports asks first, in the wizard's own dialog, with No and Yes; greyed without a camera.
+TEST_F(RegistryTest, FindPortsAsksFirstAndWantsACamera)
+{
+    EXPECT_FALSE(button_find_ports->get_sensitive());
+    EXPECT_FALSE(dialog_find_ports->get_decorated());
+    std::vector<Glib::ustring> texts;
+    for (Gtk::Widget* child : dialog_find_ports->get_content_area()->get_children())
+        if (auto* label = dynamic_cast<Gtk::Label*>(child))
+            texts.push_back(label->get_text());
+    EXPECT_EQ(texts, std::vector<Glib::ustring>{
+                         "Finding the port of each camera switches the PoE ports off one at a time and then on "
+                         "again; every camera restarts once. Continue?"});
+    auto* no = dynamic_cast<Gtk::Button*>(dialog_find_ports->get_widget_for_response(Gtk::RESPONSE_NO));
+    ASSERT_NE(no, nullptr);
+    EXPECT_EQ(no->get_label(), "gtk-no");
+    auto* yes = dynamic_cast<Gtk::Button*>(dialog_find_ports->get_widget_for_response(Gtk::RESPONSE_YES));
+    ASSERT_NE(yes, nullptr);
+    EXPECT_EQ(yes->get_label(), "gtk-yes");
+    // Not modal: a modal dialog's grab would swallow the window's close request, which cancels.
+    EXPECT_FALSE(dialog_find_ports_progress->get_modal());
 }

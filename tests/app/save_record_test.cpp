@@ -40,6 +40,9 @@ protected:
             row[m_CameraColumns.Firmware] = "2.15.0";
             row[m_CameraColumns.Username] = "admin";
             row[m_CameraColumns.pw] = "Row-Secret-4826";
+            // Find Ports found the first two, on the back panel's ports 6 and 16.
+            if (i < 3)
+                row[m_CameraColumns.port] = i == 1 ? "6" : "16";
         }
         nc.network1 = {true, true, "eth1", "192.168.1.1", "192.168.1.255", "255.255.255.0", "02:aa:00:00:00:01", {}};
         before = listText();
@@ -83,9 +86,10 @@ TEST_F(SaveRecordTest, BothFilesInTheFolderAndTheMessageNamesThem)
     std::ifstream file(folder + "/" + csv, std::ios::binary);
     std::ostringstream text;
     text << file.rdbuf();
-    EXPECT_NE(text.str().find("1,LAB-IPC-2100,Need Password,DHCP,192.168.1.101,,,,02:00:00:00:00:01,2.15.0\r\n"),
+    EXPECT_NE(text.str().find("1,6,LAB-IPC-2100,Need Password,DHCP,192.168.1.101,,,,02:00:00:00:00:01,2.15.0\r\n"),
               std::string::npos) << text.str();
-    EXPECT_NE(text.str().find(",'=cmd|' /C calc'!A0,"), std::string::npos) << text.str();
+    EXPECT_NE(text.str().find("2,16,'=cmd|' /C calc'!A0,"), std::string::npos) << text.str();
+    EXPECT_NE(text.str().find("3,,LAB-IPC-2100,"), std::string::npos) << text.str();
     EXPECT_EQ(text.str().find("Row-Secret-4826"), std::string::npos);
 
     const std::string message = label_record->get_text();

@@ -102,7 +102,8 @@ TEST_F(WindowSizeTest, EveryPageFitsTheScreen)
 
 TEST_F(WindowSizeTest, EveryDialogFitsTheScreen)
 {
-    for (Gtk::Dialog* dialog : {dialog_ipassign, dialog_apply, dialog_quit, dialog_progress, dialog_asking}) {
+    for (Gtk::Dialog* dialog : {dialog_ipassign, dialog_apply, dialog_quit, dialog_progress, dialog_asking,
+                                dialog_find_ports, dialog_find_ports_progress}) {
         dialog->show();
         expectFits(dialog, gtk_buildable_get_name(GTK_BUILDABLE(dialog->gobj())));
         dialog->hide();

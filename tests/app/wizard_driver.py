@@ -198,6 +198,17 @@ class WizardDriver:
                 time.sleep(0.2)
         raise AssertionError("the quit dialog did not show after the close request")
 
+    def trace_text(self):
+        """The program's trace so far."""
+        self.trace.flush()
+        with open(self.trace.name, encoding="utf-8", errors="replace") as f:
+            return f.read()
+
+    def scans_ended(self):
+        """How many scans have ended, by the program's trace. The rows appear while the scan
+        still listens, under its progress dialog: the window is the installer's again only then."""
+        return self.trace_text().count("--------Ending Broadcast--------")
+
     def answer(self, frame_or_app, button_name):
         from dogtail import tree
         app = tree.root.application("velnor-config-tool")

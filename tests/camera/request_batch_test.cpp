@@ -247,6 +247,8 @@ TEST_F(RequestBatchTest, CancelEndsEveryOutstandingRequestAtOnceAndLeavesNoDescr
         sequences.push_back({get(silent.address()), get(silent.address())});
 
     StdoutCapture capture;
+    // The main context opens its wake-up descriptor on first use and keeps it for the process.
+    Glib::MainContext::get_default()->iteration(false);
     const std::size_t descriptorsBefore = openDescriptors();
     {
         RequestBatch batch(std::move(sequences));

@@ -265,6 +265,42 @@ TEST(LabPoe, SixteenPortRequestsThroughTheDriver)
     ASSERT_TRUE(lab::waitAllReady());
 }
 
+// One port: one request through the driver, and only the camera on that port goes dark.
+TEST(LabPoe, OnePortRequestPowersOnlyItsCamera)
+{
+    ASSERT_TRUE(lab::waitAllReady());
+    const std::size_t since = lab::fileText(poeLog()).size();
+    std::map<std::string, std::size_t> eventsBefore;
+    for (const char* camera : kCameras)
+        eventsBefore[camera] = lab::fileText(lab::cameraFile(camera, "events.log")).size();
+    const int port = std::stoi(lab::state(lab::kDefault, "s[\"port\"]"));
+
+    StdoutCapture capture;
+    switch_port(port, 0);
+    ASSERT_TRUE(lab::waitUntil([] { return lab::state(lab::kDefault, "s[\"power\"]") == "off"; }));
+    switch_port(port, 1);
+    const std::string trace = capture.finish();
+
+    int fd = -1;
+    ASSERT_EQ(std::sscanf(trace.c_str(), "fd: %d", &fd), 1) << trace;
+    const std::string once = "fd: " + std::to_string(fd) + "\ncmd: -1073217280\nret: 0\n";
+    EXPECT_EQ(trace, once + once);
+    std::vector<std::string> expectedLog;
+    for (int state : {0, 1}) {
+        expectedLog.push_back("open /dev/poe fd=" + std::to_string(fd) + " cloexec=1");
+        expectedLog.push_back("ioctl fd=" + std::to_string(fd) + " port=" + std::to_string(port) +
+                              " state=" + std::to_string(state) + " ret=0");
+        expectedLog.push_back("close fd=" + std::to_string(fd));
+    }
+    EXPECT_EQ(poeLogOf(getpid(), since), expectedLog);
+    for (const char* camera : kCameras) {
+        const bool off = lab::fileText(lab::cameraFile(camera, "events.log"), eventsBefore[camera]).find("power: off") !=
+                         std::string::npos;
+        EXPECT_EQ(off, std::string(camera) == lab::kDefault) << camera;
+    }
+    ASSERT_TRUE(lab::waitAllReady());
+}
+
 TEST(LabDiscovery, CamerasAndCraftedDatagramsOnTheReplyPort)
 {
     ASSERT_TRUE(lab::waitAllReady());

@@ -4,8 +4,13 @@
 #include <sched.h>
 #include <unistd.h>
 
+#include <chrono>
+#include <cstdio>
+#include <set>
 #include <string>
 #include <vector>
+
+#include <glibmm/main.h>
 
 #include "../camera/canned_http_server.h"
 #include "support/stdout_capture.h"
@@ -174,4 +179,113 @@ TEST(DiscoveryArrival, OnlyRepliesOnTheCameraInterfaceCount)
         EXPECT_EQ(mac, c.listed ? "02:56:4C:00:00:09" : "");
         EXPECT_EQ(trace.find("reply not from the camera network: lo\n") != std::string::npos, !c.listed) << trace;
     }
+}
+
+// The waits for replies run the main loop: a reply that only a main-loop source sends still
+// arrives, the loop's other sources keep running through the silence at the end, and the
+// installer's Cancel ends a wait at once.
+TEST(DiscoveryWaits, TheMainLoopRunsWhileTheScanListens)
+{
+    PrivateLoopback loopback;
+    ASSERT_TRUE(loopback.ready()) << "needs root";
+    useCameraNetwork(CameraNetwork{"lo", "127.0.0.254", "255.0.0.0"});
+
+    Discovery discovery;
+    StdoutCapture capture;
+    ASSERT_TRUE(discovery.SendBroadcastPacket("127.255.255.255"));
+    Glib::signal_timeout().connect_once(
+        [] { sendToLoopback(cameraReply("02:56:4C:00:00:09", "127.0.0.9"), kReplyPort); }, 200);
+    int ticks = 0;
+    sigc::connection ticker = Glib::signal_timeout().connect(
+        [&ticks] {
+            ++ticks;
+            return true;
+        },
+        50);
+
+    std::string model, status, mode, ip, mac, firmware;
+    EXPECT_TRUE(discovery.ReceiveDiscoveryMessage(model, status, mode, ip, mac, firmware));
+    EXPECT_EQ(mac, "02:56:4C:00:00:09");
+    const int ticksAtReply = ticks;
+    const auto silenceStart = std::chrono::steady_clock::now();
+    EXPECT_FALSE(discovery.ReceiveDiscoveryMessage(model, status, mode, ip, mac, firmware));
+    const auto silence = std::chrono::steady_clock::now() - silenceStart;
+    ticker.disconnect();
+    discovery.CloseSocket();
+    capture.finish();
+
+    EXPECT_GE(ticksAtReply, 2) << "the loop ran while the first reply was awaited";
+    EXPECT_GE(silence, std::chrono::milliseconds(3900)) << "the 4 s of silence end the scan";
+    // A tick every 50 ms through 4 s of silence: the loop was never held.
+    EXPECT_GE(ticks - ticksAtReply, 40);
+}
+
+TEST(DiscoveryWaits, CollectingEndsWhenEveryExpectedCameraAnsweredOrOnStop)
+{
+    PrivateLoopback loopback;
+    ASSERT_TRUE(loopback.ready()) << "needs root";
+    useCameraNetwork(CameraNetwork{"lo", "127.0.0.254", "255.0.0.0"});
+    const std::string a = "02:56:4C:00:00:0A", b = "02:56:4C:00:00:0B";
+    const ReplyAddresses both = {{a, "127.0.0.10"}, {b, "127.0.0.11"}};
+
+    struct Case {
+        const char* what;
+        std::set<std::string> expected;
+        bool stop;
+        ReplyAddresses seen;
+        bool early;  // ends well before the limit
+    };
+    const Case cases[] = {
+        {"all answered", {a, b}, false, both, true},
+        {"one missing waits the limit", {a, b, "02:56:4C:00:00:0C"}, false, both, false},
+        {"nothing expected", {}, false, {}, true},
+        {"stopped", {a, b, "02:56:4C:00:00:0C"}, true, both, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        Discovery discovery;
+        StdoutCapture capture;
+        ASSERT_TRUE(discovery.SendBroadcastPacket("127.255.255.255"));
+        sendToLoopback(cameraReply(a, "127.0.0.10"), kReplyPort);
+        sendToLoopback(cameraReply(b, "127.0.0.11"), kReplyPort);
+        if (c.stop)
+            Glib::signal_timeout().connect_once([&discovery] { discovery.StopWaiting(); }, 300);
+        const auto start = std::chrono::steady_clock::now();
+        const ReplyAddresses seen = discovery.CollectReplies(c.expected, std::chrono::milliseconds(3000));
+        const auto took = std::chrono::steady_clock::now() - start;
+        discovery.CloseSocket();
+        capture.finish();
+
+        if (!c.expected.empty()) {
+            EXPECT_EQ(seen, c.seen);
+        }
+        EXPECT_EQ(took < std::chrono::milliseconds(2000), c.early);
+        EXPECT_GE(took, c.early ? std::chrono::milliseconds(0) : std::chrono::milliseconds(2900));
+    }
+}
+
+// Every camera answers the broadcast at once, and the replies wait in the socket through the
+// scan's pause: a whole burst of them must fit, not only as many as the system's default holds.
+TEST(DiscoveryArrival, ABurstOfTwoHundredFiftySixRepliesIsHeldWhole)
+{
+    constexpr int kCameras = 256;
+    PrivateLoopback loopback;
+    ASSERT_TRUE(loopback.ready()) << "needs root";
+    useCameraNetwork(CameraNetwork{"lo", "127.0.0.254", "255.0.0.0"});
+
+    Discovery discovery;
+    StdoutCapture capture;
+    ASSERT_TRUE(discovery.SendBroadcastPacket("127.255.255.255"));
+    for (int i = 0; i < kCameras; ++i) {
+        char mac[18];
+        std::snprintf(mac, sizeof mac, "02:56:4C:00:%02X:%02X", i / 256, i % 256);
+        sendToLoopback(cameraReply(mac, "127.0.1." + std::to_string(i % 250 + 1)), kReplyPort);
+    }
+    std::set<std::string> macs;
+    std::string model, status, mode, ip, mac, firmware;
+    while (discovery.ReceiveDiscoveryMessage(model, status, mode, ip, mac, firmware))
+        macs.insert(mac);
+    discovery.CloseSocket();
+    capture.finish();
+    EXPECT_EQ(macs.size(), static_cast<std::size_t>(kCameras));
 }

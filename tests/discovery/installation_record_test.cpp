@@ -28,7 +28,7 @@ RecordCamera camera(int number, const std::string& model = "LAB-IPC-2100")
     char mac[18];
     std::snprintf(mac, sizeof mac, "02:00:00:00:00:%02x", number & 0xff);
     return {n, model, "Connected", "DHCP", "192.168.1." + n, "255.255.255.0", "192.168.1.1",
-            "192.168.1.53", mac, "2.15.0"};
+            "192.168.1.53", mac, "2.15.0", std::to_string(number % 16 + 1)};
 }
 
 // Python's own csv module is the reader a site's tools would use; it parses the text back,
@@ -124,10 +124,10 @@ TEST(RecordCsv, HeaderRowCrlfAndQuotingOnlyWhereNeeded)
 {
     const std::string csv = recordCsv({camera(1)});
     EXPECT_EQ(csv,
-              "Number,Model,Status,Mode,Address,Netmask,Gateway,DNS Server,MAC,Firmware\r\n"
-              "1,LAB-IPC-2100,Connected,DHCP,192.168.1.1,255.255.255.0,192.168.1.1,192.168.1.53,"
+              "Number,Port,Model,Status,Mode,Address,Netmask,Gateway,DNS Server,MAC,Firmware\r\n"
+              "1,2,LAB-IPC-2100,Connected,DHCP,192.168.1.1,255.255.255.0,192.168.1.1,192.168.1.53,"
               "02:00:00:00:00:01,2.15.0\r\n");
-    EXPECT_EQ(recordCsv({}), "Number,Model,Status,Mode,Address,Netmask,Gateway,DNS Server,MAC,Firmware\r\n");
+    EXPECT_EQ(recordCsv({}), "Number,Port,Model,Status,Mode,Address,Netmask,Gateway,DNS Server,MAC,Firmware\r\n");
 }
 
 TEST(RecordCsv, HostileModelTextsRoundTripAsText)
@@ -158,8 +158,8 @@ TEST(RecordCsv, HostileModelTextsRoundTripAsText)
     ASSERT_EQ(rows.size(), std::size(cases) + 1);
     for (std::size_t i = 0; i < std::size(cases); ++i) {
         ASSERT_EQ(rows[i + 1].size(), kRecordColumns.size()) << cases[i].model;
-        EXPECT_EQ(rows[i + 1][1], cases[i].read) << cases[i].model;
-        EXPECT_EQ(rows[i + 1][8], camera(static_cast<int>(i) + 1).mac);
+        EXPECT_EQ(rows[i + 1][2], cases[i].read) << cases[i].model;
+        EXPECT_EQ(rows[i + 1][9], camera(static_cast<int>(i) + 1).mac);
     }
 }
 
@@ -200,7 +200,7 @@ TEST(RecordPdf, FortyCamerasRunOverPagesEachNumberedWithTheHeaderRow)
         const std::string& page = pages[i];
         EXPECT_NE(page.find("Page " + std::to_string(i + 1) + " of " + std::to_string(pages.size())),
                   std::string::npos) << page;
-        for (const char* head : {"No.", "Model", "Status", "Address", "Netmask", "Gateway", "DNS Server", "MAC", "Firmware"})
+        for (const char* head : {"No.", "Port", "Model", "Status", "Address", "Netmask", "Gateway", "DNS Server", "MAC", "Firmware"})
             EXPECT_NE(page.find(head), std::string::npos) << "page " << i + 1 << " lacks " << head;
     }
     // Every camera once, whole: its address and MAC.
@@ -211,7 +211,8 @@ TEST(RecordPdf, FortyCamerasRunOverPagesEachNumberedWithTheHeaderRow)
     // The first page tells the recorder's details.
     for (const char* detail : {"Camera Installation Record", "Recorder nvr, 2026-12-10 14:32", "eth1: 192.168.1.1",
                                "eth0: 10.20.30.2", "pool 192.168.1.100 to 192.168.1.200", "40 clients",
-                               "lease 12 hours", "192.168.1.53, 8.8.8.8"})
+                               "lease 12 hours", "192.168.1.53, 8.8.8.8",
+                               "Port: the PoE port as on the recorder's back panel, from 1"})
         EXPECT_NE(pages[0].find(detail), std::string::npos) << detail;
 }
 

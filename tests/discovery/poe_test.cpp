@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <string>
+#include <utility>
 
 #include "support/stdout_capture.h"
 #include "discovery/poe.h"
@@ -50,4 +51,17 @@ TEST_F(PoeWithoutDevice, StateAboveOneDoesNothing)
     StdoutCapture capture;
     throttle_switchports(2);
     EXPECT_EQ(capture.finish(), "");
+}
+
+// One port outside the switch, or a state above one, opens nothing and asks nothing.
+TEST_F(PoeWithoutDevice, OnePortOutsideTheSwitchOrAStateAboveOneDoesNothing)
+{
+    for (const auto& [port, state] : {std::pair{-1, 0}, std::pair{16, 0}, std::pair{3, 2}}) {
+        StdoutCapture capture;
+        switch_port(port, state);
+        EXPECT_EQ(capture.finish(), "") << port << " " << state;
+    }
+    StdoutCapture capture;
+    switch_port(3, 0);
+    EXPECT_EQ(capture.finish(), "fd: -1\ncannot open /dev/poe: No such file or directory\n");
 }

@@ -148,9 +148,9 @@ bool traceAnswered(RequestBatch& batch, std::size_t index, const Glib::ustring& 
     return false;
 }
 
-void askSelectedCameras(const std::function<RequestSequence(const Gtk::TreeModel::Row& row)>& ask,
-                        const std::function<void(Gtk::TreeModel::Row& row,
-                                                 const std::vector<corvexPacket>& answers)>& apply)
+std::vector<Gtk::TreeModel::Path> askSelectedCameras(
+    const std::function<RequestSequence(const Gtk::TreeModel::Row& row)>& ask,
+    const std::function<void(Gtk::TreeModel::Row& row, const std::vector<corvexPacket>& answers)>& apply)
 {
     const std::vector<Gtk::TreeModel::Path> selected = refTreeSelection->get_selected_rows();
     std::vector<RequestSequence> sequences;
@@ -158,11 +158,15 @@ void askSelectedCameras(const std::function<RequestSequence(const Gtk::TreeModel
         sequences.push_back(ask(*m_camRefTreeModel->get_iter(path)));
     RequestBatch batch(std::move(sequences));
     askCameras(batch);
+    std::vector<Gtk::TreeModel::Path> unanswered;
     for (std::size_t i = 0; i < selected.size(); ++i) {
         Gtk::TreeModel::Row row = *m_camRefTreeModel->get_iter(selected[i]);
         if (traceAnswered(batch, i, row[m_CameraColumns.IP]))
             apply(row, batch.answers(i));
+        if (!batch.answered(i) || batch.unanswered(i))
+            unanswered.push_back(selected[i]);
     }
+    return unanswered;
 }
 
 void on_button_cancel_asking_clicked()

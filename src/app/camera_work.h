@@ -35,8 +35,10 @@ bool askCameras(RequestBatch& batch);
 bool traceAnswered(RequestBatch& batch, std::size_t index, const Glib::ustring& address);
 
 // Asks every selected camera side by side what `ask` makes of its row, then hands each camera
-// that answered to `apply` with its answers, in list order; a cancelled camera's row stays as it was.
-void askSelectedCameras(const std::function<RequestSequence(const Gtk::TreeModel::Row& row)>& ask,
+// that answered to `apply` with its answers, in list order; a cancelled camera's row stays as it
+// was. Returns the rows whose camera gave no answer (cancelled, or its request failed without one),
+// so that what follows need not ask them again.
+std::vector<Gtk::TreeModel::Path> askSelectedCameras(const std::function<RequestSequence(const Gtk::TreeModel::Row& row)>& ask,
                         const std::function<void(Gtk::TreeModel::Row& row,
                                                  const std::vector<corvexPacket>& answers)>& apply);
 

@@ -27,7 +27,7 @@ void on_button_connect_cam_clicked()
 {
     const Glib::ustring user = entry_camID->get_text();
     const Glib::ustring password = entry_camPW->get_text();
-    askSelectedCameras(
+    const std::vector<Gtk::TreeModel::Path> unanswered = askSelectedCameras(
         [&](const Gtk::TreeModel::Row& row) -> RequestSequence {
             const Glib::ustring address = row[m_CameraColumns.IP];
             return {[=](const std::vector<corvexPacket>&) -> std::optional<PreparedRequest> {
@@ -41,7 +41,8 @@ void on_button_connect_cam_clicked()
             if (login.accepted)
                 storeLogin(row, user, password, login);
         });
-    on_treeview1_selection_changed();
+    // A camera that gave no answer to its login is not asked for its settings on top of it.
+    showSelectedCameras(unanswered);
     entry_camPW->set_text("");
 }
 

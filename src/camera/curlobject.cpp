@@ -41,6 +41,11 @@ std::string percentEncode(const std::string& text)
     return result;
 }
 
+bool noHttpAnswer(CURLcode result, long responseCode)
+{
+    return result != CURLE_OK && (responseCode == 0 || result == CURLE_OPERATION_TIMEDOUT);
+}
+
 CurlObject::CurlObject(const std::string& url, const std::string& user, const std::string& password)
     : mUrl(url), mUser(user), mPassword(password)
 {
@@ -174,6 +179,7 @@ bool CurlObject::Finish(CURLcode result)
     if (mCurl)
         curl_easy_getinfo(mCurl.get(), CURLINFO_RESPONSE_CODE, &code);
     mResponseCode = code;
+    mNoAnswer = noHttpAnswer(result, code);
     return completed;
 }
 

@@ -11,6 +11,10 @@
 // Percent-encodes every byte but ASCII letters, digits and "-", ".", "_", "~".
 std::string percentEncode(const std::string& text);
 
+// The camera gave no answer to go on with: the transfer timed out, or it ended (refused, reset,
+// closed) before any HTTP status came. An HTTP status, even an error, is an answer.
+bool noHttpAnswer(CURLcode result, long responseCode);
+
 class CurlObject {
 public:
     CurlObject(const std::string& url, const std::string& user, const std::string& password);
@@ -42,6 +46,8 @@ public:
     std::string GetResponseBody() const { return mResponseBody; }
     std::string GetResponseHeader() const { return mResponseHeader; }
     int64_t GetResponseCode() const { return mResponseCode; }
+    // After Finish(): the camera gave no answer (noHttpAnswer), so asking it more would only wait again.
+    bool GaveNoAnswer() const { return mNoAnswer; }
 
     // Appends size * count bytes to target; with no target it takes nothing, which aborts.
     static std::size_t StringWriter(char* data, std::size_t size, std::size_t count, std::string* target);
@@ -70,6 +76,7 @@ private:
     std::string mResponseBody;
     std::string mResponseHeader;
     int64_t mResponseCode = 0;
+    bool mNoAnswer = false;
     std::size_t mReceivedBytes = 0;
     bool mTooLarge = false;
     std::string mCurrentUrl;

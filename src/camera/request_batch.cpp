@@ -39,6 +39,8 @@ struct RequestBatch::Engine {
         std::optional<PreparedRequest> current;
         std::ostringstream trace;
         bool ended = false;
+        // Its last request got no answer: nothing more is asked.
+        bool unanswered = false;
     };
 
     std::vector<Camera> cameras;
@@ -78,7 +80,7 @@ struct RequestBatch::Engine {
             TraceInto into(camera.trace);
             while (!camera.ended) {
                 std::optional<PreparedRequest> next;
-                if (camera.answers.size() < camera.steps.size())
+                if (!camera.unanswered && camera.answers.size() < camera.steps.size())
                     next = camera.steps[camera.answers.size()](camera.answers);
                 if (!next) {
                     camera.ended = true;
@@ -113,6 +115,7 @@ struct RequestBatch::Engine {
                     result = CURLE_FAILED_INIT;
                 }
                 const bool completed = camera.current->transport->Finish(result);
+                camera.unanswered = camera.current->transport->GaveNoAnswer();
                 camera.answers.push_back(finishRequest(*camera.current, completed));
                 camera.current.reset();
             }
@@ -241,6 +244,11 @@ bool RequestBatch::cancelled() const
 bool RequestBatch::answered(std::size_t sequence) const
 {
     return engine_->cameras.at(sequence).ended;
+}
+
+bool RequestBatch::unanswered(std::size_t sequence) const
+{
+    return engine_->cameras.at(sequence).unanswered;
 }
 
 const std::vector<corvexPacket>& RequestBatch::answers(std::size_t sequence) const

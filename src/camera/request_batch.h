@@ -20,7 +20,10 @@ using RequestStep = std::function<std::optional<PreparedRequest>(const std::vect
 using RequestSequence = std::vector<RequestStep>;
 
 // A batch of sequences, one per camera, run together on one transfer engine of libcurl that the
-// default main context drives (socket watches and a timer, no thread). Each camera's traces are
+// default main context drives (socket watches and a timer, no thread). A camera that gives no
+// answer to a request (noHttpAnswer: timed out, refused, reset) is asked nothing more: its
+// sequence ends there, so a camera that never answers costs the transport's time-out once; an
+// HTTP error status is an answer, and the next step sees it. Each camera's traces are
 // kept apart while they run, so the caller can print them in list order. Destroying the batch,
 // or cancel(), ends every outstanding transfer and closes every connection it opened.
 class RequestBatch {
@@ -42,6 +45,8 @@ public:
 
     // Whether the sequence ran to its end, and its answers (those it got, when cancelled).
     bool answered(std::size_t sequence) const;
+    // Whether the sequence ended early because the camera gave no answer to its last request.
+    bool unanswered(std::size_t sequence) const;
     const std::vector<corvexPacket>& answers(std::size_t sequence) const;
     // The traces of the sequence's requests so far; taken once.
     std::string takeTrace(std::size_t sequence);

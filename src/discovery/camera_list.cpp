@@ -49,6 +49,9 @@ void probeCameraRows()
             continue;
         const std::vector<corvexPacket>& answers = batch.answers(i);
         row[m_CameraColumns.status] = statusOf(answers.at(0));
+        // A camera that gave no answer to its status check was not asked for the login.
+        if (answers.size() < 2)
+            continue;
         const DeviceInfo login = readDeviceInfo(answers.at(1));
         if (login.accepted)
             storeLogin(row, kFactoryUser, kFactoryPassword, login);
@@ -87,6 +90,7 @@ void addCameraRow(unsigned int number, const std::string& model, const std::stri
 void init_treeview1(std::string broadcastAddress)
 {
     std::cout << "netinfo:" << broadcastAddress << std::endl;
+    refTreeSelection->unselect_all();  // removing selected rows would run the selection, asking their cameras
     m_camRefTreeModel->clear();
     if (!disco.SendBroadcastPacket(broadcastAddress.c_str())) {
         std::cout << "--------Ending Broadcast-------- \ncameras=0" << std::endl;

@@ -1,5 +1,6 @@
 #include "discovery/camera_selection.h"
 
+#include <algorithm>
 #include <iostream>
 
 #include "app/camera_work.h"
@@ -68,6 +69,11 @@ void forgetCameraSettings()
 
 void on_treeview1_selection_changed()
 {
+    showSelectedCameras({});
+}
+
+void showSelectedCameras(const std::vector<Gtk::TreeModel::Path>& unanswered)
+{
     switch_grid(kAuthenticateMode);
     entry_camPW->set_text("");
     button_connect_cam->set_label("Connect");
@@ -75,7 +81,10 @@ void on_treeview1_selection_changed()
     // Every selected camera is asked side by side, each for its interface, then its DNS server.
     const bool onlyOne = refTreeSelection->count_selected_rows() == 1;
     askSelectedCameras(
-        [](const Gtk::TreeModel::Row& row) {
+        [&unanswered](const Gtk::TreeModel::Row& row) -> RequestSequence {
+            if (std::find(unanswered.begin(), unanswered.end(), m_camRefTreeModel->get_path(row)) !=
+                unanswered.end())
+                return {};
             return addressSettingsViews(row[m_CameraColumns.IP], row[m_CameraColumns.Username],
                                         row[m_CameraColumns.pw], false);
         },
@@ -85,7 +94,9 @@ void on_treeview1_selection_changed()
             const Glib::ustring password = row[m_CameraColumns.pw];
             const Glib::ustring mode = row[m_CameraColumns.Mode];
             const Glib::ustring status = row[m_CameraColumns.status];
-            const corvexPacket& interfaceView = answers.at(0);
+            // Not asked again: as a camera whose request failed, an empty answer.
+            const corvexPacket notAsked;
+            const corvexPacket& interfaceView = answers.empty() ? notAsked : answers.at(0);
             std::cout << "BUFFER CHANGE ROW: " << maskPasswords(interfaceView.body, {password.raw()})
                       << std::endl;
 

@@ -255,6 +255,32 @@ TEST_F(CameraList, ACameraNamingAnAddressOutsideIsListedButNeverAsked)
     EXPECT_EQ(lab::state(cams::kFresh2, "s[\"initialized\"]"), "False");
 }
 
+// Rows selected when a Rescan empties the list: removing them does not run the selection for
+// each, so no camera hears a request between the Rescan and its broadcast; the scan's own
+// probes (status check, factory login) are all the cameras hear after it.
+TEST_F(CameraList, ARescanWithRowsSelectedAsksNoCameraBeforeItsBroadcast)
+{
+    arriveAtCameraPage(true);
+    select({cams::kFresh, cams::kDefault, cams::kOkLine, cams::kMojibake});
+    const std::vector<std::size_t> requests = cameraLogSizes("requests.log");
+
+    StdoutCapture out;
+    rescan();
+    const std::string trace = out.finish();
+
+    const std::size_t broadcast = trace.find("Sending Broadcast Packet");
+    ASSERT_NE(broadcast, std::string::npos) << trace;
+    const std::string beforeBroadcast = trace.substr(0, broadcast);
+    EXPECT_EQ(beforeBroadcast.find("-cgi/"), std::string::npos) << "a request before the broadcast:\n" << beforeBroadcast;
+    for (std::size_t i = 0; i < cams::kAll.size(); ++i)
+        for (const std::string& line : lab::requestsSince(cams::kAll[i], requests[i]))
+            EXPECT_TRUE(line.find("msubmenu=statuscheck") != std::string::npos ||
+                        line.find("msubmenu=deviceinfo") != std::string::npos)
+                << cams::kAll[i] << " heard more than the scan's probes: " << line;
+    EXPECT_EQ(rows().size(), cams::kAll.size());
+    EXPECT_EQ(refTreeSelection->count_selected_rows(), 0);
+}
+
 // Ticks the countdown by hand and records what the dialog shows after each.
 struct Tick {
     bool keepsTimer;

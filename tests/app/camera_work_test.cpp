@@ -11,6 +11,7 @@
 #include "app/camera_work.h"
 #include "app/gui_fixture.h"
 #include "app/handlers.h"
+#include "app/process_objects.h"
 #include "camera/canned_http_server.h"
 #include "network/NetworkConfig.h"
 #include "support/stdout_capture.h"
@@ -181,4 +182,40 @@ TEST_F(CameraWork, PressesAreHeldBackReleasesGoThrough)
     deliverToMainWindow(GDK_BUTTON_PRESS);
     EXPECT_TRUE(run_until([&presses] { return presses == 1; }, 2s)) << "the input was not given back";
     seen.disconnect();
+}
+
+// A camera that gives no HTTP answer is asked once per action: the selection does not go on to
+// its DNS view, nor Connect to its settings after the login. One that answers 401 is asked on.
+TEST_F(CameraWork, ACameraWithoutAnAnswerIsAskedOnceBySelectionAndByConnect)
+{
+    CannedHttpServer closing(std::string(), CannedHttpServer::kWebPort, kSilentCamera);
+    CannedHttpServer refusing("HTTP/1.1 401 Unauthorized\r\nContent-Length: 0\r\nConnection: close\r\n\r\n",
+                              CannedHttpServer::kWebPort, kQuickCamera);
+    struct Case {
+        const char* peer;
+        const CannedHttpServer& camera;
+        std::size_t bySelection;
+        std::size_t byConnect;  // the login, then the selection's views again
+    };
+    for (const Case& c : {Case{"closes without a word", closing, 1, 1}, Case{"answers 401", refusing, 2, 3}}) {
+        SCOPED_TRACE(c.peer);
+        refTreeSelection->unselect_all();
+        m_camRefTreeModel->clear();
+        Gtk::TreeModel::Row row = *m_camRefTreeModel->append();
+        row[m_CameraColumns.IP] = c.camera.address();
+        row[m_CameraColumns.Username] = "admin";
+        row[m_CameraColumns.pw] = "7395";
+        row[m_CameraColumns.status] = "Connected";
+        row[m_CameraColumns.Mode] = "DHCP";
+
+        StdoutCapture capture;
+        refTreeSelection->select(row);
+        EXPECT_EQ(c.camera.connections(), c.bySelection);
+        entry_camID->set_text("admin");
+        entry_camPW->set_text("7395");
+        button_connect_cam->clicked();
+        const std::string trace = capture.finish();
+        EXPECT_EQ(c.camera.connections(), c.bySelection + c.byConnect) << trace;
+        EXPECT_EQ(Glib::ustring(row[m_CameraColumns.status]), "Connected") << "the row is as it was";
+    }
 }

@@ -27,7 +27,8 @@ MODEL = "LAB-IPC-2100"
 FIRMWARE = "2.14.3"
 
 # The transport's limits (src/camera/curlobject.cpp) and the scan's discovery budget
-# (src/discovery/discovery.cpp): each camera listed costs a status check and the factory login.
+# (src/discovery/discovery.cpp): each camera listed costs a status check and the factory login,
+# side by side; a camera that gives no answer to the first is not asked the second.
 TRANSFER_S = 60
 FIRST_REPLY_PAUSE_S = 1
 LISTENING_BUDGET_S = 30
@@ -35,7 +36,7 @@ LISTENING_BUDGET_S = 30
 COUNTDOWN_S = 60
 # Slack for the cameras that answer at once, and for the test's own polling.
 SLACK_S = 15
-SLOW_SCAN_BOUND_S = FIRST_REPLY_PAUSE_S + LISTENING_BUDGET_S + 2 * TRANSFER_S + SLACK_S
+SLOW_SCAN_BOUND_S = FIRST_REPLY_PAUSE_S + LISTENING_BUDGET_S + TRANSFER_S + SLACK_S
 QUICK_SCAN_BOUND_S = FIRST_REPLY_PAUSE_S + LISTENING_BUDGET_S + SLACK_S
 
 # The transport stops at 1 MiB: the 16 MiB answer must never be held whole (a std::string that
@@ -109,11 +110,12 @@ class HostileCameras(WizardDriver, LabTestCase):
         self.answer(frame, "Yes")
         baseline = peak_memory_kib(pid)
 
-        # The entry's scan: the slow camera's status check and login each end at the time-out.
+        # The entry's scan: the slow camera's status check ends at the time-out, once; it is not
+        # asked for the login after it.
         duration = self.await_scan(1, SLOW_SCAN_BOUND_S)
         print(f"first scan {duration:.1f} s", flush=True)
         self.assert_up(wizard, "during the first scan")
-        self.assertGreater(duration, 2 * TRANSFER_S - SLACK_S, "the slow camera was not waited for")
+        self.assertGreater(duration, TRANSFER_S - SLACK_S, "the slow camera was not waited for")
         listed = self.rows(frame)
         # A reply repeating the one just before adds no row; the twice-answering camera's second
         # reply gets a row of its own only when another camera's came between the two.

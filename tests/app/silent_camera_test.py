@@ -138,15 +138,18 @@ class SilentCamera(WizardDriver, LabTestCase):
         self.click(frame.child(name="Next", roleName="push button"))
         self.answer(frame, "Yes")
 
-        # The scan: the three quick cameras answer at once, the silent one costs its two requests'
-        # time-outs, and the window answers all along.
+        # The scan: the three quick cameras answer at once, the silent one costs its status check's
+        # time-out, once: a camera that gave no answer is not asked for its login on top of it.
+        # The window answers all along.
         wait_for(lambda: "netinfo:" in self.trace_text(), timeout=COUNTDOWN_S + SLACK_S, what="the scan")
         watch.restart()
         watch.poll_until(lambda: self.asking(app, "Asking 4 cameras: 3 answered"), TRANSFER_S,
                          "the progress dialog with the three quick cameras answered")
         watch.poll_until(lambda: "--------Ending Broadcast--------" in self.trace_text(),
-                         2 * TRANSFER_S + SLACK_S, "the scan's end")
+                         TRANSFER_S + SLACK_S, "the scan's end")
         self.assertLess(watch.longest, STALL_BOUND_S, "the window stalled during the scan")
+        self.assertIn(f"{SILENT}/init-cgi/", self.trace_text())
+        self.assertNotIn(f"{SILENT}/kvt-cgi/", self.trace_text(), "the silent camera was asked for its login")
         watch.poll_until(lambda: not self.asking(app), SLACK_S, "the progress dialog to go")
         self.assertEqual(self.statuses(frame), {"silent": "Not Connected", "dflt1": "Connected",
                                                 "dflt2": "Connected", "fresh": "Need Password"})
@@ -180,8 +183,9 @@ class SilentCamera(WizardDriver, LabTestCase):
                          SLACK_S, "every camera listed as it is")
 
         # Connect with the camera silent again: Escape ends the selection's wait, Connect runs to
-        # the transport's time-out with the window answering, and the close request ends the
-        # selection that follows it without closing the wizard.
+        # the transport's time-out with the window answering, and the selection that follows it
+        # asks only the camera that answered; the close request ends the next selection's wait
+        # without closing the wizard.
         lab("camera", "silent", "set", "faults=slow-http")
         log = os.path.join("cameras", "silent", "requests.log")
         quiet_from = log_size(log)
@@ -197,12 +201,28 @@ class SilentCamera(WizardDriver, LabTestCase):
         password = frame.findChild(lambda n: n.roleName == "password text" and n.showing)
         password.text = "7395"
         connects = self.trace_text().count("BUFFER CONNECT")
+        settings = self.trace_text().count("BUFFER CHANGE ROW")
+        connect_from = len(self.trace_text())
         watch.restart()
         self.click(frame.child(name="Connect", roleName="push button"))
         watch.poll_until(lambda: self.trace_text().count("BUFFER CONNECT") == connects + 2, TRANSFER_S + SLACK_S,
                          "Connect to end at the silent camera's time-out")
+        watch.poll_until(lambda: self.trace_text().count("BUFFER CHANGE ROW") == settings + 2, SLACK_S,
+                         "the selection that follows Connect")
+        watch.poll_until(lambda: not self.asking(app), SLACK_S, "the progress dialog to go after Connect")
         self.assertLess(watch.longest, STALL_BOUND_S, "the window stalled during Connect")
-        watch.poll_until(lambda: self.asking(app), SLACK_S, "the selection that follows Connect")
+        after_connect = self.trace_text()[connect_from:]
+        self.assertIn(f"{SILENT}/kvt-cgi/system.cgi", after_connect)
+        self.assertNotIn(f"{SILENT}/kvt-cgi/network.cgi", after_connect,
+                         "the silent camera was asked for its settings after it gave no answer to Connect")
+        self.assertEqual(self.cancelled(), 2, "a camera cancelled after Connect")
+
+        self.click(self.cell(frame, "dflt2"))
+        wait_for(lambda: self.trace_text().count("BUFFER CHANGE ROW") == settings + 3, what="dflt2's settings")
+        rawinput.holdKey("Control_L")
+        self.click(self.cell(frame, "silent"))
+        rawinput.releaseKey("Control_L")
+        watch.poll_until(lambda: self.asking(app), SLACK_S, "the progress dialog of the selection")
         self.assert_ends_at_once(app, watch, lambda: close_request(TITLE), "the close request")
         self.assertIsNone(wizard.poll(), "the close request ended the wizard")
         self.assertFalse(app.findChild(lambda n: n.roleName == "push button" and n.name == "No" and n.showing,

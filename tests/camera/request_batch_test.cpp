@@ -65,6 +65,33 @@ bool loopUntil(const std::function<bool()>& condition, std::chrono::milliseconds
     return met;
 }
 
+// A listener whose queue is full, so that the next handshakes to it are never completed.
+class FullQueuePeer {
+public:
+    explicit FullQueuePeer(in_addr_t host) : listener_(socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0))
+    {
+        sockaddr_in local{};
+        local.sin_family = AF_INET;
+        local.sin_addr.s_addr = htonl(host);
+        local.sin_port = htons(CannedHttpServer::kWebPort);
+        if (bind(listener_.get(), reinterpret_cast<sockaddr*>(&local), sizeof local) != 0 ||
+            listen(listener_.get(), 0) != 0)
+            return;
+        for (int i = 0; i < 2; ++i) {
+            fillers_.emplace_back(socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0));
+            connect(fillers_.back().get(), reinterpret_cast<sockaddr*>(&local), sizeof local);
+        }
+        std::this_thread::sleep_for(100ms);
+        ready_ = true;
+    }
+    bool ready() const { return ready_; }
+
+private:
+    UniqueFd listener_;
+    std::vector<UniqueFd> fillers_;
+    bool ready_ = false;
+};
+
 class RequestBatchTest : public testing::Test {
 protected:
     void SetUp() override { ASSERT_TRUE(loopback_.ready()) << "needs root"; }
@@ -128,22 +155,8 @@ TEST_F(RequestBatchTest, EachCameraKeepsItsOrderAndItsOwnTrace)
 // side, four of them cost that once, not four times.
 TEST_F(RequestBatchTest, PeersThatNeverAnswerCostOneTimeOutNotOnePerPeer)
 {
-    UniqueFd full(socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
-    sockaddr_in local{};
-    local.sin_family = AF_INET;
-    local.sin_addr.s_addr = htonl(kFirstCamera);
-    local.sin_port = htons(CannedHttpServer::kWebPort);
-    socklen_t size = sizeof local;
-    ASSERT_EQ(bind(full.get(), reinterpret_cast<sockaddr*>(&local), sizeof local), 0);
-    ASSERT_EQ(listen(full.get(), 0), 0);
-    ASSERT_EQ(getsockname(full.get(), reinterpret_cast<sockaddr*>(&local), &size), 0);
-    // Fills the queue, so that the next handshakes are never completed.
-    std::vector<UniqueFd> fillers;
-    for (int i = 0; i < 2; ++i) {
-        fillers.emplace_back(socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0));
-        connect(fillers.back().get(), reinterpret_cast<sockaddr*>(&local), sizeof local);
-    }
-    std::this_thread::sleep_for(100ms);
+    const FullQueuePeer full(kFirstCamera);
+    ASSERT_TRUE(full.ready());
     const std::string address = "127.0.0.1";
 
     constexpr std::size_t kPeers = 4;
@@ -159,6 +172,67 @@ TEST_F(RequestBatchTest, PeersThatNeverAnswerCostOneTimeOutNotOnePerPeer)
         EXPECT_EQ(batch.answers(i)[0].code, 0) << i;
     EXPECT_NE(trace.find("imeout"), std::string::npos) << trace;
     // One connect time-out is 10 s; one per peer would be 40 s.
+    EXPECT_LT(took, 19s);
+}
+
+// A camera that gives no HTTP answer is asked nothing more in its sequence, so one that never
+// answers costs one time-out; an HTTP error status is an answer, and the next step runs on it.
+TEST_F(RequestBatchTest, NoAnswerEndsTheSequenceAnHttpErrorDoesNot)
+{
+    CannedHttpServer closing(std::string(), CannedHttpServer::kWebPort, kFirstCamera);
+    CannedHttpServer refusing401("HTTP/1.1 401 Unauthorized\r\nContent-Length: 0\r\nConnection: close\r\n\r\n",
+                                 CannedHttpServer::kWebPort, kSecondCamera);
+    CannedHttpServer failing500({"HTTP/1.1 500 Internal Server Error\r\nContent-Length: 0\r\n"
+                                 "Connection: close\r\n\r\n",
+                                 answer("after")},
+                                CannedHttpServer::kWebPort, INADDR_LOOPBACK + 3);
+    const FullQueuePeer hanging(INADDR_LOOPBACK + 4);
+    ASSERT_TRUE(hanging.ready());
+
+    struct Case {
+        const char* peer;
+        std::string address;
+        std::size_t answers;
+        int64_t firstCode;
+        bool unanswered;
+    };
+    const std::vector<Case> cases = {
+        {"closes without a word", closing.address(), 1, 0, true},
+        {"refuses the connection", "127.0.0.9", 1, 0, true},  // nothing listens there
+        {"never takes the connection", "127.0.0.5", 1, 0, true},
+        {"answers 401", refusing401.address(), 2, 401, false},
+        {"answers 500", failing500.address(), 2, 500, false},
+    };
+    std::vector<RequestSequence> sequences;
+    std::vector<int> secondSteps(cases.size(), 0);
+    for (std::size_t i = 0; i < cases.size(); ++i) {
+        const std::string address = cases[i].address;
+        int& secondStep = secondSteps[i];
+        sequences.push_back({get(address), [address, &secondStep](const std::vector<corvexPacket>& answers)
+                                               -> std::optional<PreparedRequest> {
+                                 ++secondStep;
+                                 EXPECT_EQ(answers.size(), 1u);
+                                 return prepareCorvexData(kInterfaceView, address, "admin", "Secret-1");
+                             }});
+    }
+
+    StdoutCapture capture;
+    RequestBatch batch(std::move(sequences));
+    const auto started = Clock::now();
+    ASSERT_TRUE(runBatch(batch, 60s));
+    const auto took = Clock::now() - started;
+    capture.finish();
+    for (std::size_t i = 0; i < cases.size(); ++i) {
+        SCOPED_TRACE(cases[i].peer);
+        EXPECT_TRUE(batch.answered(i));
+        EXPECT_EQ(batch.unanswered(i), cases[i].unanswered);
+        ASSERT_EQ(batch.answers(i).size(), cases[i].answers);
+        EXPECT_EQ(batch.answers(i)[0].code, cases[i].firstCode);
+        EXPECT_EQ(secondSteps[i], cases[i].unanswered ? 0 : 1);
+    }
+    EXPECT_EQ(closing.connections(), 1u);
+    EXPECT_EQ(batch.answers(4)[1].body, "after");
+    // The connect time-out (10 s) once; asking the hanging peer again would take it twice.
     EXPECT_LT(took, 19s);
 }
 

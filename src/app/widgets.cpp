@@ -1,5 +1,7 @@
 #include "app/widgets.h"
 
+#include <gtkmm/settings.h>
+
 #include "app/process_objects.h"
 
 Gtk::Window* window_splash = nullptr;
@@ -168,6 +170,9 @@ std::vector<std::string> fill_registry(const Glib::RefPtr<Gtk::Builder>& builder
 }
 void prepare_widgets()
 {
+    // No transitions: the toolkit leaks a few bytes of style for each frame a transition draws
+    // while the wizard waits in the main loop, and the recorder's screen needs none.
+    Gtk::Settings::get_default()->property_gtk_enable_animations() = false;
     m_TreeView->set_model(m_camRefTreeModel);
     refTreeSelection = m_TreeView->get_selection();
     m_TreeView->set_tooltip_column(m_CameraColumns.tooltip.index());

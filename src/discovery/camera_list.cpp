@@ -22,12 +22,11 @@ struct PendingProbe {
     Gtk::TreeModel::iterator row;
     std::string address;
 };
-std::vector<PendingProbe> pendingProbes;
 
 // Every row of the scan probed side by side: the status check tells a factory-new camera; the
 // factory login, when it still works, connects the row and tells the firmware. The rows are
 // filled and traced in list order; a row not answered (cancelled) stays "Not Connected".
-void probeCameraRows()
+void probeCameraRows(const std::vector<PendingProbe>& pendingProbes)
 {
     std::vector<RequestSequence> sequences;
     for (const PendingProbe& probe : pendingProbes) {
@@ -56,13 +55,13 @@ void probeCameraRows()
         if (login.accepted)
             storeLogin(row, kFactoryUser, kFactoryPassword, login);
     }
-    pendingProbes.clear();
 }
 
 // A camera the wizard may not ask keeps its row, with the reason in its status and tooltip;
 // the others are probed once every reply is in.
 void addCameraRow(unsigned int number, const std::string& model, const std::string& mode,
-                  const std::string& address, const std::string& mac, const std::string& firmware)
+                  const std::string& address, const std::string& mac, const std::string& firmware,
+                  std::vector<PendingProbe>& pendingProbes)
 {
     const Gtk::TreeModel::iterator added = m_camRefTreeModel->append();
     Gtk::TreeModel::Row row = *added;
@@ -102,14 +101,15 @@ void init_treeview1(std::string broadcastAddress)
 
     unsigned int number = 1;
     int replies = 0;
+    std::vector<PendingProbe> pendingProbes;
     ReplySequence sequence;
     std::string model, status, mode, address, mac, firmware;
     while (disco.ReceiveDiscoveryMessage(model, status, mode, address, mac, firmware)) {
         if (sequence.addsRow(address, mac))
-            addCameraRow(number++, model, mode, address, mac, firmware);
+            addCameraRow(number++, model, mode, address, mac, firmware, pendingProbes);
         ++replies;
     }
-    probeCameraRows();
+    probeCameraRows(pendingProbes);
     std::cout << "--------Ending Broadcast-------- \ncameras=" << replies << std::endl;
     disco.CloseSocket();
 }

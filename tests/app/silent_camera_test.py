@@ -192,8 +192,17 @@ class SilentCamera(WizardDriver, LabTestCase):
         # Counted from here: the cancelled selection above already traced dflt1's settings, and a
         # press while dflt2 is still being asked would be held back.
         shown = self.trace_text().count("BUFFER CHANGE ROW")
-        self.click(self.cell(frame, "dflt2"))
-        wait_for(lambda: self.trace_text().count("BUFFER CHANGE ROW") > shown, what="dflt2's settings")
+
+        def dflt2_shown():
+            # A press right after the Rescan's dialog went is at times not taken: pressed again
+            # while the row is still not selected.
+            if self.trace_text().count("BUFFER CHANGE ROW") > shown:
+                return True
+            cell = self.cell(frame, "dflt2")
+            if not cell.selected:
+                self.click(cell)
+            return False
+        wait_for(dflt2_shown, what="dflt2's settings")
         rawinput.holdKey("Control_L")
         self.click(self.cell(frame, "silent"))
         rawinput.releaseKey("Control_L")

@@ -95,6 +95,10 @@ if ! wait "$sanitize_build"; then
 fi
 record_phase "build-sanitize/ (beside the first)" "$(cat "$sanitize/build.seconds")"
 
+# The first pass's times order the second: ctest starts the tests that took longest first.
+mkdir -p "$sanitize/Testing/Temporary"
+cp -f "$build/Testing/Temporary/CTestCostData.txt" "$sanitize/Testing/Temporary/" 2>/dev/null || true
+
 # Every sanitizer report also lands in a file of its own, so one from a process whose exit
 # status no test looks at (a wizard that a driver ends) still fails the run.
 reports="$sanitize/sanitizer-reports"

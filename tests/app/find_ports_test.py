@@ -125,9 +125,9 @@ class FindPorts(WizardDriver, LabTestCase):
         wait_for(lambda: entries[0].sensitive, what="the pool entries to be editable")
         entries[0].text, entries[1].text = "192.168.1.100", "192.168.1.200"
         self.click(frame.child(name="Next", roleName="push button"))
-        self.answer(frame, "Yes")
+        self.confirm_and_rescan(frame)
         # The list fills while the scan listens; its end closes the countdown's dialog.
-        wait_for(lambda: self.scans_ended() >= 1, timeout=120, what="the scan")
+        wait_for(lambda: self.scans_ended() >= 1, timeout=60, what="the scan")
         wait_for(lambda: self.rows(frame).keys() >= set(macs.values()), what="every camera in the list")
         self.assertTrue(all(row["Port"] == "" for row in self.rows(frame).values()), "a port before Find Ports")
 

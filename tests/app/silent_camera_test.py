@@ -31,7 +31,8 @@ CAMERAS = [
     camera("fresh", 73, []),
 ]
 SILENT = "192.168.1.70"
-COUNTDOWN_S = 60
+# The Rescan's countdown: 20 ticks of 100 ms.
+COUNTDOWN_S = 2
 SLACK_S = 20
 # A window that answers does so within milliseconds; one that waits for a camera misses calls
 # for up to a minute. The bound leaves room for a loaded machine.
@@ -136,7 +137,7 @@ class SilentCamera(WizardDriver, LabTestCase):
         self.click(frame.child(name="Next", roleName="push button"))
         wait_for(lambda: self.showing_label(frame, "192.168.1.1"), what="the network page")
         self.click(frame.child(name="Next", roleName="push button"))
-        self.answer(frame, "Yes")
+        self.confirm_and_rescan(frame)
 
         # The scan: the three quick cameras answer at once, the silent one costs its status check's
         # time-out, once: a camera that gave no answer is not asked for its login on top of it.

@@ -11,10 +11,14 @@ from Xlib import X, display as xdisplay, protocol
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, os.path.join(HERE, "../lab/tests"))
-from labtest import LAB  # noqa: E402
+from labtest import LAB, camera_state, read_log  # noqa: E402
 BUILD_DIR = os.environ.get("VELNOR_BUILD_DIR", os.path.join(HERE, "../../build"))
 WIZARD = os.path.join(BUILD_DIR, "velnor-config-tool")
 TITLE = "Velnor Configuration Tool"
+# A camera's event log line when it is up again after its port was switched on.
+BOOTED = "power: on after boot"
+# The cameras boot in seconds; the DHCP ones then need a lease from the restarted service.
+BACK_FROM_POWER_CYCLE_S = 45
 
 
 def wait_for(condition, timeout=30, what="condition"):
@@ -208,6 +212,52 @@ class WizardDriver:
         """How many scans have ended, by the program's trace. The rows appear while the scan
         still listens, under its progress dialog: the window is the installer's again only then."""
         return self.trace_text().count("--------Ending Broadcast--------")
+
+    def boots(self):
+        """How often each of the lab's cameras has booted after a power cycle."""
+        return {c["name"]: read_log(f"cameras/{c['name']}/events.log").count(BOOTED) for c in self.CAMERAS}
+
+    def back_from_the_power_cycle(self, boots_before):
+        """Every camera booted since `boots_before`, and powered, addressed and listening now."""
+        faults = {c["name"]: c.get("faults", []) for c in self.CAMERAS}
+        for name, before in boots_before.items():
+            if read_log(f"cameras/{name}/events.log").count(BOOTED) <= before:
+                return False
+            try:
+                state = camera_state(name)
+            except (OSError, ValueError):
+                return False  # the state file is being rewritten
+            listening = state.get("http_listening") or "no-http" in faults[name]
+            if state.get("power") != "on" or not state.get("live", {}).get("address") or not listening:
+                return False
+        return True
+
+    def confirm_and_rescan(self, frame):
+        """Answers Yes to leave the network page; once every camera is back from the entry's power
+        cycle, cancels the minute's countdown and presses Rescan, whose scan follows two seconds
+        later, as an installer who need not wait does. JourneyTest and InstallerRunTest wait out
+        the real minute."""
+        from dogtail import tree
+        app = tree.root.application("velnor-config-tool")
+        boots = self.boots()
+        self.answer(frame, "Yes")
+        cancel = wait_for(lambda: app.findChild(lambda n: n.roleName == "push button" and n.name == "Cancel"
+                                                and n.showing and n.sensitive, retry=False, requireResult=False),
+                          what="the countdown's Cancel")
+        wait_for(lambda: self.back_from_the_power_cycle(boots), timeout=BACK_FROM_POWER_CYCLE_S,
+                 what="every camera back from the power cycle")
+        self.click(cancel)
+        # The countdown's modal run has returned once the entry traces its broadcast address.
+        wait_for(lambda: "cancel scan!" in self.trace_text() and "broadcast_addr=" in self.trace_text(),
+                 what="the countdown cancelled")
+        rescan = frame.child(name="Rescan", roleName="push button")
+        for _ in range(5):
+            self.click(rescan)
+            try:
+                return wait_for(lambda: "rescan clicked" in self.trace_text(), timeout=5, what="the Rescan")
+            except AssertionError:
+                continue  # the press reached the window before the cancelled dialog had let go
+        raise AssertionError("the Rescan was never taken")
 
     def answer(self, frame_or_app, button_name):
         from dogtail import tree

@@ -9,9 +9,9 @@ set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 build="$root/build"
 sanitize="$root/build-sanitize"
-# Most of a run is spent waiting (the lab's cameras boot, the wizard's countdown runs), and the
-# lab tests each take a lab instance of their own: more tests than cores run at once.
-jobs=$(($(nproc) * 2))
+# Most of a run is spent waiting (the lab's cameras boot, the wizard's countdown runs, cameras
+# time out), and the lab tests each take a lab instance of their own: three tests a core run at once.
+jobs=$(($(nproc) * 3))
 SLOWEST_SHOWN=10
 
 phases=()

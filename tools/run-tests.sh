@@ -11,10 +11,8 @@ build="$root/build"
 sanitize="$root/build-sanitize"
 # Most of a run is spent waiting (the lab's cameras boot, the wizard's countdown runs, cameras
 # time out), and the lab tests each take a lab instance of their own: three tests a core run at
-# once beside the sanitizer build, four a core in the sanitizer run, which leaves a core idle a
-# third of the time at three.
+# once. (Four a core made the sanitizer run no shorter: its tests then waited for the cores.)
 jobs=$(($(nproc) * 3))
-sanitizer_jobs=$(($(nproc) * 4))
 SLOWEST_SHOWN=10
 
 phases=()
@@ -121,7 +119,7 @@ begin_phase
     # GLib's slice allocator would hide its blocks from the leak check; plain malloc shows them.
     export G_SLICE=always-malloc
     cd "$sanitize"
-    ctest --output-on-failure -j"$sanitizer_jobs" --output-junit ctest-junit.xml
+    ctest --output-on-failure -j"$jobs" --output-junit ctest-junit.xml
 ) || status=$?
 end_phase "ctest in build-sanitize/"
 if [ -n "$(ls -A "$reports")" ]; then

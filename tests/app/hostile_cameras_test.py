@@ -73,7 +73,9 @@ class HostileCameras(WizardDriver, LabTestCase):
         scan has filled it."""
         def read():
             view = frame.findChild(lambda n: n.roleName in ("table", "tree table") and n.showing,
-                                   retry=False)
+                                   retry=False, requireResult=False)
+            if view is None:
+                return []  # not to be had now: a loaded machine's accessibility calls time out
             table = view.queryTable()
             titles = [table.getColumnHeader(c).name for c in range(table.nColumns)]
             return [{titles[c]: table.getAccessibleAt(r, c).name for c in range(table.nColumns)}

@@ -92,8 +92,12 @@ class SilentCamera(WizardDriver, LabTestCase):
     CAMERAS = CAMERAS
 
     def rows(self, frame):
-        """The camera list as {MAC: {column title: text}}."""
-        view = frame.findChild(lambda n: n.roleName in ("table", "tree table") and n.showing, retry=False)
+        """The camera list as {MAC: {column title: text}}; empty while the table is not to be had
+        (a loaded machine's accessibility calls time out)."""
+        view = frame.findChild(lambda n: n.roleName in ("table", "tree table") and n.showing, retry=False,
+                               requireResult=False)
+        if view is None:
+            return {}
         table = view.queryTable()
         titles = [table.getColumnHeader(c).name for c in range(table.nColumns)]
         rows = [{titles[c]: table.getAccessibleAt(r, c).name for c in range(table.nColumns)}

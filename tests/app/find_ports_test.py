@@ -38,17 +38,8 @@ class FindPorts(WizardDriver, LabTestCase):
 
     @staticmethod
     def rows(frame):
-        """The camera list as {MAC: {column title: text}}, read through the table interface; empty
-        while the table is not to be had (a loaded machine's accessibility calls time out)."""
-        view = frame.findChild(lambda n: n.roleName in ("table", "tree table") and n.showing, retry=False,
-                               requireResult=False)
-        if view is None:
-            return {}
-        table = view.queryTable()
-        titles = [table.getColumnHeader(c).name for c in range(table.nColumns)]
-        rows = [{titles[c]: table.getAccessibleAt(r, c).name for c in range(table.nColumns)}
-                for r in range(table.nRows)]
-        return {row["Mac"]: row for row in rows}
+        """The camera list as {MAC: {column title: text}}."""
+        return {row["Mac"]: row for row in WizardDriver.camera_rows(frame)}
 
     @staticmethod
     def showing(text_pattern):

@@ -69,18 +69,8 @@ class HostileCameras(WizardDriver, LabTestCase):
         return time.monotonic() - started
 
     def rows(self, frame):
-        """The camera list as [{column title: text}], read through the table interface once the
-        scan has filled it."""
-        def read():
-            view = frame.findChild(lambda n: n.roleName in ("table", "tree table") and n.showing,
-                                   retry=False, requireResult=False)
-            if view is None:
-                return []  # not to be had now: a loaded machine's accessibility calls time out
-            table = view.queryTable()
-            titles = [table.getColumnHeader(c).name for c in range(table.nColumns)]
-            return [{titles[c]: table.getAccessibleAt(r, c).name for c in range(table.nColumns)}
-                    for r in range(table.nRows)]
-        return wait_for(read, timeout=SLACK_S, what="rows in the camera list")
+        """The camera list as [{column title: text}], once the scan has filled it."""
+        return wait_for(lambda: self.camera_rows(frame), timeout=SLACK_S, what="rows in the camera list")
 
     def assert_rows_per_camera(self, rows, expected, macs):
         """expected: camera name -> the row counts allowed for it."""

@@ -213,6 +213,19 @@ class WizardDriver:
         still listens, under its progress dialog: the window is the installer's again only then."""
         return self.trace_text().count("--------Ending Broadcast--------")
 
+    @staticmethod
+    def camera_rows(frame):
+        """The camera list as [{column title: text}], read through the table interface; empty
+        while the table is not to be had (a loaded machine's accessibility calls time out)."""
+        view = frame.findChild(lambda n: n.roleName in ("table", "tree table") and n.showing, retry=False,
+                               requireResult=False)
+        if view is None:
+            return []
+        table = view.queryTable()
+        titles = [table.getColumnHeader(c).name for c in range(table.nColumns)]
+        return [{titles[c]: table.getAccessibleAt(r, c).name for c in range(table.nColumns)}
+                for r in range(table.nRows)]
+
     def boots(self):
         """How often each of the lab's cameras has booted after a power cycle."""
         return {c["name"]: read_log(f"cameras/{c['name']}/events.log").count(BOOTED) for c in self.CAMERAS}
